@@ -1,0 +1,41 @@
+# Common settings for every target of the project.
+
+set(LAMINA_WARNINGS -Wall -Wextra -Wpedantic -Werror -Wshadow -Wconversion
+    -Wno-sign-conversion)
+
+set(LAMINA_SANITIZER_FLAGS -fsanitize=address,undefined -fno-omit-frame-pointer
+    -fno-sanitize-recover=all)
+
+function(lamina_defaults target)
+  target_compile_options(${target} PRIVATE ${LAMINA_WARNINGS})
+  target_include_directories(${target} PUBLIC ${CMAKE_SOURCE_DIR})
+  if(LAMINA_SANITIZE)
+    target_compile_options(${target} PRIVATE ${LAMINA_SANITIZER_FLAGS})
+    target_link_options(${target} PRIVATE ${LAMINA_SANITIZER_FLAGS})
+  endif()
+  if(LAMINA_FUZZ)
+    # Every library is instrumented for coverage so the fuzzers see into it.
+    target_compile_options(${target} PRIVATE -fsanitize=fuzzer-no-link,address,undefined)
+  endif()
+endfunction()
+
+# lamina_library(name SOURCES... [DEPS ...])
+function(lamina_library name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;DEPS" ${ARGN})
+  add_library(${name} STATIC ${ARG_SOURCES})
+  lamina_defaults(${name})
+  if(ARG_DEPS)
+    target_link_libraries(${name} PUBLIC ${ARG_DEPS})
+  endif()
+endfunction()
+
+# lamina_test(name SOURCES... [DEPS ...]): a GoogleTest executable run by CTest.
+function(lamina_test name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;DEPS" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  lamina_defaults(${name})
+  target_link_libraries(${name} PRIVATE ${ARG_DEPS} GTest::gtest GTest::gtest_main GTest::gmock)
+  gtest_discover_tests(${name} WORKING_DIRECTORY ${CMAKE_SOURCE_DIR}
+    PROPERTIES ENVIRONMENT "ORALIS_DIR=${CMAKE_BINARY_DIR}/test-oralis;SDL_AUDIODRIVER=dummy"
+    DISCOVERY_TIMEOUT 60)
+endfunction()

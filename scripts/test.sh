@@ -1,0 +1,46 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds and runs every test: the normal build, the
+# AddressSanitizer + UndefinedBehaviorSanitizer build, and a short run of
+# every fuzzer.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+./scripts/install-deps.sh
+
+jobs=$(nproc)
+fuzz_seconds=${LAMINA_FUZZ_SECONDS:-20}
+status=0
+
+echo "== normal build"
+./scripts/build.sh build
+(cd build && ctest --output-on-failure -j "$jobs") || status=1
+
+echo "== sanitizer build"
+./scripts/build.sh build-asan -DCMAKE_BUILD_TYPE=Debug -DLAMINA_SANITIZE=ON -DLAMINA_BENCH=OFF
+(cd build-asan && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+  ctest --output-on-failure -j "$jobs") || status=1
+
+echo "== fuzzers"
+CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=Debug \
+  -DLAMINA_FUZZ=ON -DLAMINA_TESTS=OFF -DLAMINA_BENCH=OFF >/dev/null
+cmake --build build-fuzz -j "$jobs" --target all_fuzzers
+for f in build-fuzz/fuzz/*/fuzz_*; do
+  [ -x "$f" ] || continue
+  name=$(basename "$f")
+  corpus_dir="build-fuzz/corpus/$name"
+  mkdir -p "$corpus_dir"
+  seeds=()
+  seed_file="fuzz/seeds/$name.txt"
+  if [ -f "$seed_file" ]; then
+    while IFS= read -r s; do [ -n "$s" ] && [ -e "$s" ] && seeds+=("$s"); done <"$seed_file"
+  fi
+  echo "-- $name for ${fuzz_seconds}s"
+  if ! "$f" -max_total_time="$fuzz_seconds" -rss_limit_mb=2048 -timeout=10 \
+       -artifact_prefix="build-fuzz/$name-" "$corpus_dir" "${seeds[@]}" \
+       >"build-fuzz/$name.log" 2>&1; then
+    echo "FUZZER FAILED: $name"; tail -n 40 "build-fuzz/$name.log"; status=1
+  else
+    grep -E '^#[0-9]+.*DONE' "build-fuzz/$name.log" | tail -n 1 || true
+  fi
+done
+
+exit $status
