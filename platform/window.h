@@ -105,6 +105,11 @@ class WindowBackend {
   virtual bool createWindow(const WindowSpec& spec) = 0;
   virtual void destroyWindow() = 0;
   virtual void setCaption(std::string_view cp1252) = 0;
+  // Outer size limits the user can resize the window within (the console's
+  // minimum and maximum tracking sizes). Backends without a window ignore it.
+  virtual void setSizeLimits(int minWidth, int minHeight, int maxWidth, int maxHeight) {
+    (void)minWidth, (void)minHeight, (void)maxWidth, (void)maxHeight;
+  }
   // Client size in pixels.
   virtual int clientWidth() const = 0;
   virtual int clientHeight() const = 0;
@@ -118,6 +123,9 @@ class WindowBackend {
   virtual bool peekMessage(Message& message) = 0;
   virtual void waitMessage() = 0;
   virtual void postMessage(const Message& message) = 0;
+  // The console tells when it waits for a key (readKey). A real window
+  // ignores this; the headless backend types its next scripted key only then.
+  virtual void setAwaitingKey(bool awaiting) = 0;
 
   // Drawing into the client area; shown by present().
   virtual void drawText(int x, int y, std::string_view cp1252, Rgb fg, Rgb bg) = 0;

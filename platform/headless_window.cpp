@@ -1,0 +1,150 @@
+#include "platform/headless_window.h"
+
+namespace lamina::platform {
+
+void HeadlessWindow::appendScript(std::string_view utf8) {
+  std::vector<ScriptStep> steps = parseKeyScript(utf8);
+  {
+    std::lock_guard lock(mutex_);
+    for (ScriptStep& step : steps) script_.push_back(std::move(step));
+  }
+  wake_.notify_all();
+}
+
+void HeadlessWindow::endScript() {
+  {
+    std::lock_guard lock(mutex_);
+    scriptEnded_ = true;
+  }
+  wake_.notify_all();
+}
+
+FontMetrics HeadlessWindow::openFont(const FontRequest& request) {
+  FontMetrics m;
+  m.averageWidth = m.maximumWidth = request.width;
+  m.height = request.height;
+  m.externalLeading = 0;
+  m.ascent = request.height * 4 / 5;
+  m.overhang = 0;
+  return m;
+}
+
+bool HeadlessWindow::createWindow(const WindowSpec& spec) {
+  spec_ = spec;
+  caption_ = spec.caption;
+  created_ = true;
+  Message focus;
+  focus.type = MessageType::SetFocus;
+  postMessage(focus);
+  return true;
+}
+
+void HeadlessWindow::setSizeLimits(int minWidth, int minHeight, int maxWidth, int maxHeight) {
+  limits_ = {minWidth, minHeight, maxWidth, maxHeight};
+}
+
+void HeadlessWindow::destroyWindow() { created_ = false; }
+
+bool HeadlessWindow::feedLocked() {
+  if (!awaitingKey_ || !queue_.empty()) return false;
+  const auto now = std::chrono::steady_clock::now();
+  while (!script_.empty()) {
+    if (now < due_) return false;
+    ScriptStep step = std::move(script_.front());
+    script_.pop_front();
+    if (step.messages.empty()) {
+      if (step.pauseMs > 0) due_ = now + std::chrono::milliseconds(step.pauseMs);
+      continue;
+    }
+    for (const Message& m : step.messages) queue_.push_back(m);
+    return true;
+  }
+  if (scriptEnded_ && !closeSent_) {
+    closeSent_ = true;
+    Message close;
+    close.type = MessageType::Close;
+    queue_.push_back(close);
+    return true;
+  }
+  return false;
+}
+
+bool HeadlessWindow::peekMessage(Message& message) {
+  std::lock_guard lock(mutex_);
+  if (queue_.empty()) feedLocked();
+  if (queue_.empty()) return false;
+  message = queue_.front();
+  queue_.pop_front();
+  return true;
+}
+
+void HeadlessWindow::waitMessage() {
+  std::unique_lock lock(mutex_);
+  for (;;) {
+    if (!queue_.empty() || feedLocked()) return;
+    const bool pausing = awaitingKey_ && !script_.empty() &&
+                         std::chrono::steady_clock::now() < due_;
+    if (pausing) {
+      wake_.wait_until(lock, due_);
+    } else {
+      wake_.wait(lock);
+    }
+  }
+}
+
+void HeadlessWindow::postMessage(const Message& message) {
+  {
+    std::lock_guard lock(mutex_);
+    queue_.push_back(message);
+  }
+  wake_.notify_all();
+}
+
+void HeadlessWindow::setAwaitingKey(bool awaiting) {
+  {
+    std::lock_guard lock(mutex_);
+    awaitingKey_ = awaiting;
+  }
+  wake_.notify_all();
+}
+
+void HeadlessWindow::drawText(int x, int y, std::string_view cp1252, Rgb fg, Rgb bg) {
+  if (recordDrawing_) drawCalls_.push_back({x, y, std::string(cp1252), fg, bg});
+}
+
+void HeadlessWindow::invalidateAll() {
+  Message paint;
+  paint.type = MessageType::Paint;
+  paint.x2 = spec_.width;
+  paint.y2 = spec_.height;
+  postMessage(paint);
+}
+
+void HeadlessWindow::showCaret(int x, int y, int w, int h) {
+  caretVisible_ = true;
+  caret_ = {x, y, w, h};
+}
+
+void HeadlessWindow::drawSnapshot(int sx, int sy, int sw, int sh) { magnified_ = {sx, sy, sw, sh}; }
+
+bool HeadlessWindow::getClipboard(std::string& text, bool& hasText) {
+  if (!clipboardOpenable_) return false;
+  hasText = clipboardHasText_;
+  text = clipboard_;
+  return true;
+}
+
+bool HeadlessWindow::setClipboard(std::string_view cp1252) {
+  if (!clipboardOpenable_) return false;
+  clipboard_ = std::string(cp1252);
+  clipboardHasText_ = true;
+  return true;
+}
+
+void HeadlessWindow::setClipboardState(bool openable, bool hasText, std::string text) {
+  clipboardOpenable_ = openable;
+  clipboardHasText_ = hasText;
+  clipboard_ = std::move(text);
+}
+
+}  // namespace lamina::platform
