@@ -1,0 +1,112 @@
+#include "converter/batch.h"
+
+#include <iostream>
+#include <system_error>
+#include <vector>
+
+#include "converter/output_file.h"
+#include "platform/cp1252.h"
+#include "presentation/native_server.h"
+
+namespace lamina::converter {
+
+namespace {
+
+constexpr std::string_view kUsage = "uso: lamina --batch ARQUIVO... [-o SAIDA] [--utf8]\n";
+
+bool sameFile(const std::filesystem::path& a, const std::filesystem::path& b) {
+  std::error_code error;
+  return std::filesystem::equivalent(a, b, error) && !error;
+}
+
+}  // namespace
+
+std::string completeInputName(std::string_view name,
+                              const std::filesystem::path& currentDirectory) {
+  if (name.find('/') != std::string_view::npos) return std::string(name);
+  return currentDirectory.string() + "/" + std::string(name);
+}
+
+std::string_view resultMessage(Result result) {
+  switch (result) {
+    case Result::success:
+      return "convertido";
+    case Result::notPresentation:
+      return "n\xC3\xA3o \xC3\xA9 uma apresenta\xC3\xA7\xC3\xA3o leg\xC3\xADvel";
+    case Result::corrupt:
+      return "apresenta\xC3\xA7\xC3\xA3o danificada";
+    case Result::encrypted:
+      return "apresenta\xC3\xA7\xC3\xA3o protegida por senha";
+    case Result::oldFormat:
+      return "formato antigo (PowerPoint 95 ou anterior) n\xC3\xA3o suportado";
+    case Result::writeError:
+      return "erro ao gravar o arquivo de sa\xC3\xAD"
+             "da";
+  }
+  return "erro";
+}
+
+int runBatch(std::span<const std::string_view> args, presentation::Server& server,
+             std::ostream& errors, const std::filesystem::path& currentDirectory) {
+  std::vector<std::string_view> inputs;
+  std::string_view output;
+  bool utf8 = false;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    if (args[i] == "-o") {
+      if (i + 1 >= args.size() || !output.empty()) {
+        errors << kUsage;
+        return 1;
+      }
+      output = args[++i];
+    } else if (args[i] == "--utf8") {
+      utf8 = true;
+    } else {
+      inputs.push_back(args[i]);
+    }
+  }
+  if (inputs.empty() || (!output.empty() && inputs.size() != 1)) {
+    errors << kUsage;
+    return 1;
+  }
+
+  SilentConsole console;
+  Converter converter(server, console);
+  int status = 0;
+  for (std::string_view input : inputs) {
+    const std::string completed = completeInputName(input, currentDirectory);
+    const std::filesystem::path target =
+        output.empty() ? std::filesystem::path(completed + ".TXT") : std::filesystem::path(output);
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(completed, error)) {
+      errors << "lamina: " << input << ": arquivo inexistente\n";
+      status = 1;
+      continue;
+    }
+    if (sameFile(completed, target)) {
+      errors << "lamina: " << input
+             << ": a sa\xC3\xAD"
+                "da seria o pr\xC3\xB3prio arquivo\n";
+      status = 1;
+      continue;
+    }
+    const Result result =
+        convertToFile(converter, cp1252::fromUtf8(completed), target, utf8, completed);
+    if (result != Result::success) {
+      errors << "lamina: " << input << ": " << resultMessage(result) << "\n";
+      status = 1;
+    }
+  }
+  converter.releaseState();
+  return status;
+}
+
+int runBatch(int argc, char** argv) {
+  std::vector<std::string_view> args;
+  for (int i = 2; i < argc; ++i) args.emplace_back(argv[i]);
+  presentation::NativeServer server;
+  std::error_code error;
+  const std::filesystem::path current = std::filesystem::current_path(error);
+  return runBatch(args, server, std::cerr, current);
+}
+
+}  // namespace lamina::converter

@@ -1,0 +1,40 @@
+#pragma once
+// The presentation server of this system: answers the converter's calls from
+// the file itself, for the binary format and for Office Open XML.
+#include <string_view>
+
+#include "presentation/document.h"
+#include "presentation/server.h"
+
+namespace lamina::presentation {
+
+// Reads a presentation held in memory (either container).
+ReadOutcome readPresentation(std::span<const std::uint8_t> bytes);
+// Reads a presentation file; only the parts that hold text are read.
+ReadOutcome readPresentationFile(std::string_view fileName);
+
+class NativeServer final : public Server {
+ public:
+  bool create() override { return true; }
+  void setVisible(bool) override {}
+  bool presentations() override { return true; }
+  OpenResult open(std::string_view fileName, bool readOnly, bool untitled,
+                  bool withWindow) override;
+  int slideCount() override { return static_cast<int>(document_.slides.size()); }
+  int shapeCount(int slide) override;
+  ShapeId shapeItem(int slide, int shape) override;
+  bool hasTextFrame(ShapeId shape) override;
+  std::u16string text(ShapeId shape) override;
+  std::u16string alternativeText(ShapeId shape) override;
+  int memberCount(ShapeId shape) override;
+  ShapeId memberItem(ShapeId shape, int member) override;
+  void close() override { document_ = {}; }
+  void quit() override { document_ = {}; }
+
+ private:
+  const Shape* find(ShapeId shape) const;
+
+  Document document_;
+};
+
+}  // namespace lamina::presentation

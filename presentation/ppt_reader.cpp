@@ -1,0 +1,629 @@
+#include "presentation/ppt_reader.h"
+
+#include <gsf/gsf-infile-msole.h>
+#include <gsf/gsf-infile.h>
+#include <gsf/gsf-input-memory.h>
+#include <gsf/gsf-input-stdio.h>
+#include <gsf/gsf-input.h>
+#include <gsf/gsf-utils.h>
+
+#include <algorithm>
+#include <cstring>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace lamina::presentation {
+
+bool MemorySource::read(std::uint64_t offset, std::span<std::uint8_t> out) {
+  if (offset > bytes_.size() || out.size() > bytes_.size() - offset) return false;
+  std::memcpy(out.data(), bytes_.data() + offset, out.size());
+  return true;
+}
+
+namespace {
+
+// Record types of the binary format and of its drawings.
+enum : std::uint16_t {
+  kDocument = 0x03E8,
+  kSlide = 0x03EE,
+  kSlidePersistAtom = 0x03F3,
+  kPPDrawing = 0x040C,
+  kOutlineTextRefAtom = 0x0F9E,
+  kTextHeaderAtom = 0x0F9F,
+  kTextCharsAtom = 0x0FA0,
+  kTextBytesAtom = 0x0FA8,
+  kSlideListWithText = 0x0FF0,
+  kUserEditAtom = 0x0FF5,
+  kCurrentUserAtom = 0x0FF6,
+  kPersistDirectoryAtom = 0x1772,
+  kDgContainer = 0xF002,
+  kSpgrContainer = 0xF003,
+  kSpContainer = 0xF004,
+  kFOPT = 0xF00B,
+  kFSP = 0xF00A,
+  kClientTextbox = 0xF00D,
+  kChildAnchor = 0xF00F,
+  kClientAnchor = 0xF010,
+  kTertiaryFOPT = 0xF122,
+};
+
+constexpr std::uint32_t kEncryptedToken = 0xF3D1C4DF;
+constexpr std::uint16_t kAltTextProperty = 0x0381;
+constexpr std::uint16_t kTablePropertiesProperty = 0x03A0;
+constexpr std::uint32_t kFlagGroup = 0x1;
+constexpr std::uint32_t kFlagOle = 0x10;
+constexpr std::uint16_t kLineType = 20;
+
+// No real file comes near these; they stop loops and bombs.
+constexpr std::size_t kMaxUserEdits = 4096;
+constexpr std::size_t kMaxRecordsVisited = 1u << 22;
+constexpr std::uint32_t kMaxAtom = 16u << 20;
+
+struct Record {
+  std::uint16_t verInst = 0;
+  std::uint16_t type = 0;
+  std::uint32_t length = 0;
+  std::uint64_t body = 0;  // offset of the body in the stream
+
+  unsigned instance() const { return verInst >> 4; }
+  bool container() const { return (verInst & 0xF) == 0xF; }
+  std::uint64_t end() const { return body + length; }
+};
+
+// A tiny read-ahead window over a source: record headers are read one by one
+// and would otherwise each cost a trip through the compound file.
+class Reader {
+ public:
+  explicit Reader(ByteSource& source) : source_(source), size_(source.size()) {}
+
+  std::uint64_t size() const { return size_; }
+
+  bool read(std::uint64_t offset, std::span<std::uint8_t> out) {
+    if (offset > size_ || out.size() > size_ - offset) return false;
+    if (out.size() > kWindow) return source_.read(offset, out);
+    if (offset < windowStart_ || offset + out.size() > windowStart_ + window_.size()) {
+      const std::uint64_t length = std::min<std::uint64_t>(kWindow, size_ - offset);
+      window_.resize(static_cast<std::size_t>(length));
+      if (!source_.read(offset, window_)) {
+        window_.clear();
+        return false;
+      }
+      windowStart_ = offset;
+    }
+    std::memcpy(out.data(), window_.data() + (offset - windowStart_), out.size());
+    return true;
+  }
+
+  // The record whose header starts at offset and whose body ends by limit.
+  std::optional<Record> record(std::uint64_t offset, std::uint64_t limit) {
+    if (++visited_ > kMaxRecordsVisited) return std::nullopt;
+    std::uint8_t h[8];
+    if (offset + 8 > limit || !read(offset, h)) return std::nullopt;
+    Record r;
+    r.verInst = le16(h, 0);
+    r.type = le16(h, 2);
+    r.length = le32(h, 4);
+    r.body = offset + 8;
+    if (r.end() > limit || r.end() > size_) return std::nullopt;
+    return r;
+  }
+
+  // Children of a container, up to the first header that does not fit.
+  std::vector<Record> children(const Record& parent) {
+    std::vector<Record> out;
+    if (!parent.container()) return out;
+    std::uint64_t at = parent.body;
+    while (at + 8 <= parent.end()) {
+      std::optional<Record> r = record(at, parent.end());
+      if (!r) break;
+      out.push_back(*r);
+      at = r->end();
+    }
+    return out;
+  }
+
+  std::vector<std::uint8_t> body(const Record& r, std::uint32_t maxLength = kMaxAtom) {
+    std::vector<std::uint8_t> out;
+    if (r.length > maxLength) return out;
+    out.resize(r.length);
+    if (!read(r.body, out)) out.clear();
+    return out;
+  }
+
+ private:
+  static constexpr std::size_t kWindow = 64 * 1024;
+  ByteSource& source_;
+  std::uint64_t size_;
+  std::vector<std::uint8_t> window_;
+  std::uint64_t windowStart_ = 0;
+  std::size_t visited_ = 0;
+};
+
+std::u16string utf16Text(std::span<const std::uint8_t> bytes) {
+  std::u16string out;
+  out.reserve(bytes.size() / 2);
+  for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) out.push_back(le16(bytes, i));
+  return out;
+}
+
+// 8-bit text atoms hold the low bytes of UTF-16 code units.
+std::u16string byteText(std::span<const std::uint8_t> bytes) {
+  return std::u16string(bytes.begin(), bytes.end());
+}
+
+struct SlideEntry {
+  std::uint32_t persistRef = 0;
+  std::vector<std::u16string> texts;
+};
+
+struct ShapeInfo {
+  unsigned type = 0;
+  std::uint32_t flags = 0;
+  bool table = false;
+  std::u16string alternative;
+  std::int32_t top = 0;
+  std::int32_t left = 0;
+  std::optional<std::u16string> text;
+};
+
+class PptParser {
+ public:
+  PptParser(ByteSource& document, ByteSource* currentUser)
+      : doc_(document), currentUser_(currentUser) {}
+
+  ReadOutcome parse();
+
+ private:
+  OpenResult readCurrentUser(std::uint32_t& currentEdit);
+  bool followEdits(std::uint32_t currentEdit);
+  bool scanEdits();
+  void addPersistDirectory(const Record& directory, bool override);
+  std::optional<Record> persistRecord(std::uint32_t persistId);
+  std::vector<SlideEntry> slideList(const Record& documentRecord);
+  std::vector<ShapeId> slideShapes(const Record& slide, const SlideEntry& entry);
+  ShapeInfo shapeInfo(const Record& spContainer, const SlideEntry& entry);
+  void readProperties(const Record& fopt, ShapeInfo& info);
+  std::optional<std::u16string> textboxText(const Record& textbox, const SlideEntry& entry);
+  std::optional<ShapeId> groupShape(const Record& spgr, const SlideEntry& entry, int depth);
+  std::optional<ShapeId> plainShape(const Record& sp, const SlideEntry& entry);
+  bool roomForShape() const { return document_.shapes.size() < kMaxShapes; }
+
+  Reader doc_;
+  ByteSource* currentUser_;
+  std::map<std::uint32_t, std::uint32_t> persist_;
+  std::uint32_t documentRef_ = 0;
+  std::uint32_t encryptSessionRef_ = 0;
+  bool hasEncryptSession_ = false;
+  Document document_;
+};
+
+OpenResult PptParser::readCurrentUser(std::uint32_t& currentEdit) {
+  if (!currentUser_) return OpenResult::corrupt;
+  Reader user(*currentUser_);
+  std::optional<Record> atom = user.record(0, user.size());
+  if (!atom || atom->type != kCurrentUserAtom || atom->length < 16) return OpenResult::corrupt;
+  const std::vector<std::uint8_t> b = user.body(*atom, 4096);
+  if (b.size() < 16) return OpenResult::corrupt;
+  if (le32(b, 4) == kEncryptedToken) return OpenResult::encrypted;
+  currentEdit = le32(b, 8);
+  return OpenResult::ok;
+}
+
+void PptParser::addPersistDirectory(const Record& directory, bool override) {
+  const std::vector<std::uint8_t> b = doc_.body(directory);
+  std::size_t at = 0;
+  while (at + 4 <= b.size()) {
+    const std::uint32_t word = le32(b, at);
+    at += 4;
+    const std::uint32_t first = word & 0xFFFFF;
+    const std::uint32_t count = word >> 20;
+    for (std::uint32_t i = 0; i < count && at + 4 <= b.size(); ++i, at += 4) {
+      const std::uint32_t id = first + i;
+      if (override) {
+        persist_[id] = le32(b, at);
+      } else {
+        persist_.emplace(id, le32(b, at));
+      }
+    }
+  }
+}
+
+// The newest edit comes first; an older entry never replaces a newer one.
+bool PptParser::followEdits(std::uint32_t currentEdit) {
+  std::set<std::uint32_t> seen;
+  std::uint32_t offset = currentEdit;
+  bool first = true;
+  while (true) {
+    if (!seen.insert(offset).second || seen.size() > kMaxUserEdits) return false;
+    std::optional<Record> edit = doc_.record(offset, doc_.size());
+    if (!edit || edit->type != kUserEditAtom || edit->length < 28) return false;
+    const std::vector<std::uint8_t> b = doc_.body(*edit, 4096);
+    if (b.size() < 28) return false;
+    if (first) {
+      documentRef_ = le32(b, 16);
+      if (b.size() >= 32) {
+        hasEncryptSession_ = true;
+        encryptSessionRef_ = le32(b, 28);
+      }
+      first = false;
+    }
+    std::optional<Record> directory = doc_.record(le32(b, 12), doc_.size());
+    if (!directory || directory->type != kPersistDirectoryAtom) return false;
+    addPersistDirectory(*directory, false);
+    offset = le32(b, 8);
+    if (offset == 0) return true;
+  }
+}
+
+// A file whose edit chain is broken: read the top-level records in order and
+// let each later persist directory override the earlier ones.
+bool PptParser::scanEdits() {
+  persist_.clear();
+  hasEncryptSession_ = false;
+  bool foundEdit = false;
+  std::uint64_t at = 0;
+  while (at + 8 <= doc_.size()) {
+    std::optional<Record> r = doc_.record(at, doc_.size());
+    if (!r) break;
+    if (r->type == kUserEditAtom && r->length >= 28) {
+      const std::vector<std::uint8_t> b = doc_.body(*r, 4096);
+      if (b.size() >= 28) {
+        documentRef_ = le32(b, 16);
+        foundEdit = true;
+      }
+    } else if (r->type == kPersistDirectoryAtom) {
+      addPersistDirectory(*r, true);
+    }
+    at = r->end();
+  }
+  return foundEdit && !persist_.empty();
+}
+
+std::optional<Record> PptParser::persistRecord(std::uint32_t persistId) {
+  auto it = persist_.find(persistId);
+  if (it == persist_.end()) return std::nullopt;
+  return doc_.record(it->second, doc_.size());
+}
+
+std::vector<SlideEntry> PptParser::slideList(const Record& documentRecord) {
+  std::vector<SlideEntry> slides;
+  for (const Record& list : doc_.children(documentRecord)) {
+    if (list.type != kSlideListWithText || list.instance() != 0) continue;
+    for (const Record& r : doc_.children(list)) {
+      if (r.type == kSlidePersistAtom) {
+        if (slides.size() >= kMaxSlides) break;
+        const std::vector<std::uint8_t> b = doc_.body(r, 4096);
+        if (b.size() < 4) continue;
+        slides.push_back({le32(b, 0), {}});
+      } else if (slides.empty()) {
+        continue;
+      } else if (r.type == kTextHeaderAtom) {
+        slides.back().texts.emplace_back();
+      } else if (r.type == kTextCharsAtom || r.type == kTextBytesAtom) {
+        const std::vector<std::uint8_t> b = doc_.body(r);
+        if (slides.back().texts.empty()) slides.back().texts.emplace_back();
+        slides.back().texts.back() = r.type == kTextCharsAtom ? utf16Text(b) : byteText(b);
+      }
+    }
+  }
+  return slides;
+}
+
+void PptParser::readProperties(const Record& fopt, ShapeInfo& info) {
+  const std::vector<std::uint8_t> b = doc_.body(fopt);
+  const std::size_t count = fopt.instance();
+  if (count * 6 > b.size()) return;
+  std::size_t complexAt = count * 6;
+  for (std::size_t i = 0; i < count; ++i) {
+    const std::uint16_t opid = le16(b, i * 6);
+    const std::uint32_t value = le32(b, i * 6 + 2);
+    const std::uint16_t id = opid & 0x3FFF;
+    const bool complex = (opid & 0x8000) != 0;
+    if (id == kTablePropertiesProperty && !complex) info.table = (value & 1) != 0;
+    if (!complex) continue;
+    if (id == kAltTextProperty && complexAt <= b.size() && value <= b.size() - complexAt) {
+      std::u16string text = utf16Text(std::span(b).subspan(complexAt, value));
+      if (auto nul = text.find(u'\0'); nul != std::u16string::npos) text.resize(nul);
+      info.alternative = std::move(text);
+    }
+    complexAt += value;
+  }
+}
+
+std::optional<std::u16string> PptParser::textboxText(const Record& textbox,
+                                                     const SlideEntry& entry) {
+  std::optional<std::u16string> reference;
+  for (const Record& r : doc_.children(textbox)) {
+    if (r.type == kTextCharsAtom) return utf16Text(doc_.body(r));
+    if (r.type == kTextBytesAtom) return byteText(doc_.body(r));
+    if (r.type == kOutlineTextRefAtom && !reference) {
+      const std::vector<std::uint8_t> b = doc_.body(r, 64);
+      if (b.size() >= 4) {
+        const std::uint32_t index = le32(b, 0);
+        reference = index < entry.texts.size() ? entry.texts[index] : std::u16string();
+      }
+    }
+  }
+  return reference;
+}
+
+ShapeInfo PptParser::shapeInfo(const Record& spContainer, const SlideEntry& entry) {
+  ShapeInfo info;
+  bool anchored = false;
+  for (const Record& r : doc_.children(spContainer)) {
+    switch (r.type) {
+      case kFSP: {
+        info.type = r.instance();
+        const std::vector<std::uint8_t> b = doc_.body(r, 64);
+        if (b.size() >= 8) info.flags = le32(b, 4);
+        break;
+      }
+      case kFOPT:
+      case kTertiaryFOPT:
+        readProperties(r, info);
+        break;
+      case kChildAnchor: {
+        const std::vector<std::uint8_t> b = doc_.body(r, 64);
+        if (b.size() >= 16) {
+          info.left = static_cast<std::int32_t>(le32(b, 0));
+          info.top = static_cast<std::int32_t>(le32(b, 4));
+          anchored = true;
+        }
+        break;
+      }
+      case kClientAnchor: {
+        if (anchored) break;
+        const std::vector<std::uint8_t> b = doc_.body(r, 64);
+        if (b.size() >= 16) {
+          info.top = static_cast<std::int32_t>(le32(b, 0));
+          info.left = static_cast<std::int32_t>(le32(b, 4));
+        } else if (b.size() >= 8) {
+          info.top = static_cast<std::int16_t>(le16(b, 0));
+          info.left = static_cast<std::int16_t>(le16(b, 2));
+        }
+        break;
+      }
+      case kClientTextbox:
+        info.text = textboxText(r, entry);
+        break;
+      default:
+        break;
+    }
+  }
+  return info;
+}
+
+std::optional<ShapeId> PptParser::plainShape(const Record& sp, const SlideEntry& entry) {
+  if (!roomForShape()) return std::nullopt;
+  ShapeInfo info = shapeInfo(sp, entry);
+  Shape shape;
+  shape.textFrame = pptShapeHasTextFrame(info.type, info.flags);
+  if (shape.textFrame && info.text) shape.text = std::move(*info.text);
+  shape.alternativeText = std::move(info.alternative);
+  return document_.add(std::move(shape));
+}
+
+std::optional<ShapeId> PptParser::groupShape(const Record& spgr, const SlideEntry& entry,
+                                             int depth) {
+  if (depth > kMaxNesting || !roomForShape()) return std::nullopt;
+  const std::vector<Record> children = doc_.children(spgr);
+  if (children.empty() || children.front().type != kSpContainer) return std::nullopt;
+  const ShapeInfo group = shapeInfo(children.front(), entry);
+
+  struct Member {
+    ShapeId id;
+    std::int32_t top;
+    std::int32_t left;
+  };
+  std::vector<Member> members;
+  for (std::size_t i = 1; i < children.size(); ++i) {
+    const Record& child = children[i];
+    std::optional<ShapeId> id;
+    std::int32_t top = 0;
+    std::int32_t left = 0;
+    if (child.type == kSpContainer) {
+      if (group.table) {
+        const ShapeInfo cell = shapeInfo(child, entry);
+        if (cell.type == kLineType) continue;
+        top = cell.top;
+        left = cell.left;
+      }
+      id = plainShape(child, entry);
+    } else if (child.type == kSpgrContainer) {
+      id = groupShape(child, entry, depth + 1);
+    }
+    if (id) members.push_back({*id, top, left});
+  }
+  if (group.table) {
+    std::stable_sort(members.begin(), members.end(), [](const Member& a, const Member& b) {
+      return a.top != b.top ? a.top < b.top : a.left < b.left;
+    });
+  }
+  Shape shape;
+  shape.alternativeText = group.alternative;
+  for (const Member& m : members) shape.members.push_back(m.id);
+  return document_.add(std::move(shape));
+}
+
+std::vector<ShapeId> PptParser::slideShapes(const Record& slide, const SlideEntry& entry) {
+  std::vector<ShapeId> shapes;
+  for (const Record& drawing : doc_.children(slide)) {
+    if (drawing.type != kPPDrawing) continue;
+    for (const Record& dg : doc_.children(drawing)) {
+      if (dg.type != kDgContainer) continue;
+      for (const Record& spgr : doc_.children(dg)) {
+        if (spgr.type != kSpgrContainer) continue;
+        // The first member is the slide's own group (the patriarch).
+        const std::vector<Record> top = doc_.children(spgr);
+        for (std::size_t i = 1; i < top.size(); ++i) {
+          std::optional<ShapeId> id;
+          if (top[i].type == kSpContainer) id = plainShape(top[i], entry);
+          if (top[i].type == kSpgrContainer) id = groupShape(top[i], entry, 1);
+          if (id) shapes.push_back(*id);
+        }
+        return shapes;
+      }
+    }
+  }
+  return shapes;
+}
+
+ReadOutcome PptParser::parse() {
+  ReadOutcome outcome;
+  std::uint32_t currentEdit = 0;
+  const OpenResult user = readCurrentUser(currentEdit);
+  if (user == OpenResult::encrypted) {
+    outcome.result = OpenResult::encrypted;
+    return outcome;
+  }
+  if (user != OpenResult::ok || !followEdits(currentEdit)) {
+    if (!scanEdits()) {
+      outcome.result = OpenResult::corrupt;
+      return outcome;
+    }
+  }
+  if (hasEncryptSession_ && persist_.count(encryptSessionRef_) != 0) {
+    outcome.result = OpenResult::encrypted;
+    return outcome;
+  }
+  std::optional<Record> documentRecord = persistRecord(documentRef_);
+  if (!documentRecord || documentRecord->type != kDocument) {
+    outcome.result = OpenResult::corrupt;
+    return outcome;
+  }
+  for (const SlideEntry& entry : slideList(*documentRecord)) {
+    std::optional<Record> slide = persistRecord(entry.persistRef);
+    if (!slide || slide->type != kSlide) continue;
+    document_.slides.push_back(slideShapes(*slide, entry));
+  }
+  outcome.result = OpenResult::ok;
+  outcome.document = std::move(document_);
+  return outcome;
+}
+
+// libgsf objects are GObjects; this releases them when the handle goes.
+struct Unref {
+  void operator()(void* object) const { g_object_unref(object); }
+};
+template <typename T>
+using GsfPtr = std::unique_ptr<T, Unref>;
+
+class GsfSource final : public ByteSource {
+ public:
+  explicit GsfSource(GsfInput* input) : input_(input) {}
+  std::uint64_t size() const override {
+    const gsf_off_t s = gsf_input_size(input_);
+    return s > 0 ? static_cast<std::uint64_t>(s) : 0;
+  }
+  bool read(std::uint64_t offset, std::span<std::uint8_t> out) override {
+    if (out.empty()) return true;
+    if (gsf_input_seek(input_, static_cast<gsf_off_t>(offset), G_SEEK_SET)) return false;
+    return gsf_input_read(input_, out.size(), out.data()) != nullptr;
+  }
+
+ private:
+  GsfInput* input_;
+};
+
+GsfInput* childNoCase(GsfInfile* dir, const char* name) {
+  if (GsfInput* child = gsf_infile_child_by_name(dir, name)) return child;
+  const int count = gsf_infile_num_children(dir);
+  for (int i = 0; i < count; ++i) {
+    const char* candidate = gsf_infile_name_by_index(dir, i);
+    if (candidate && g_ascii_strcasecmp(candidate, name) == 0) {
+      return gsf_infile_child_by_index(dir, i);
+    }
+  }
+  return nullptr;
+}
+
+bool isDirectory(GsfInput* input) {
+  return GSF_IS_INFILE(input) && gsf_infile_num_children(GSF_INFILE(input)) >= 0;
+}
+
+bool hasChild(GsfInfile* dir, const char* name) {
+  GsfPtr<GsfInput> child(childNoCase(dir, name));
+  return child != nullptr;
+}
+
+ReadOutcome readCompoundFile(GsfInput* input) {
+  static std::once_flag initialised;
+  std::call_once(initialised, [] { gsf_init(); });
+  ReadOutcome outcome;
+  GError* error = nullptr;
+  GsfPtr<GsfInfile> ole(gsf_infile_msole_new(input, &error));
+  if (error) g_error_free(error);
+  if (!ole) {
+    outcome.result = OpenResult::corrupt;
+    return outcome;
+  }
+  // An encrypted Office Open XML package travels inside a compound file.
+  if (hasChild(ole.get(), "EncryptedPackage") || hasChild(ole.get(), "EncryptedSummary")) {
+    outcome.result = OpenResult::encrypted;
+    return outcome;
+  }
+  GsfPtr<GsfInput> stream(childNoCase(ole.get(), "PowerPoint Document"));
+  if (!stream) {
+    // PowerPoint 95 and older keep their records under another name.
+    outcome.result = hasChild(ole.get(), "PP40") || hasChild(ole.get(), "PowerPoint")
+                         ? OpenResult::oldFormat
+                         : OpenResult::notPresentation;
+    return outcome;
+  }
+  if (isDirectory(stream.get())) {
+    outcome.result = OpenResult::corrupt;
+    return outcome;
+  }
+  GsfPtr<GsfInput> user(childNoCase(ole.get(), "Current User"));
+  if (user && isDirectory(user.get())) user.reset();
+  GsfSource documentSource(stream.get());
+  std::optional<GsfSource> userSource;
+  if (user) userSource.emplace(user.get());
+  PptParser parser(documentSource, userSource ? &*userSource : nullptr);
+  return parser.parse();
+}
+
+}  // namespace
+
+bool pptShapeHasTextFrame(unsigned shapeType, std::uint32_t flags) {
+  if (flags & (kFlagGroup | kFlagOle)) return false;
+  switch (shapeType) {
+    case 20:   // line
+    case 75:   // picture frame (pictures, OLE objects, media)
+    case 201:  // ActiveX control
+      return false;
+    default:
+      break;
+  }
+  if (shapeType >= 32 && shapeType <= 40) return false;    // connectors
+  if (shapeType >= 24 && shapeType <= 31) return false;    // legacy WordArt
+  if (shapeType >= 136 && shapeType <= 175) return false;  // legacy WordArt
+  return true;
+}
+
+ReadOutcome readPptStreams(ByteSource& document, ByteSource* currentUser) {
+  PptParser parser(document, currentUser);
+  return parser.parse();
+}
+
+ReadOutcome readPptFile(std::string_view fileName) {
+  GError* error = nullptr;
+  GsfPtr<GsfInput> input(gsf_input_stdio_new(std::string(fileName).c_str(), &error));
+  if (error) g_error_free(error);
+  if (!input) return {};
+  return readCompoundFile(input.get());
+}
+
+ReadOutcome readPptMemory(std::span<const std::uint8_t> bytes) {
+  GsfPtr<GsfInput> input(
+      gsf_input_memory_new(bytes.data(), static_cast<gsf_off_t>(bytes.size()), FALSE));
+  if (!input) return {};
+  return readCompoundFile(input.get());
+}
+
+}  // namespace lamina::presentation

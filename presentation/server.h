@@ -1,0 +1,53 @@
+#pragma once
+// The calls the converter makes on a presentation source. They mirror the
+// presentation program's automation object model, so a fake that answers
+// them is all a test needs.
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace lamina::presentation {
+
+// A shape of the open presentation; valid until close().
+using ShapeId = std::uint32_t;
+
+enum class OpenResult : std::uint8_t {
+  ok,
+  notPresentation,  // missing, unreadable, or not a presentation at all
+  corrupt,          // a presentation container whose contents cannot be read
+  encrypted,        // password-protected
+  oldFormat,        // PowerPoint 95 or older
+};
+
+class Server {
+ public:
+  virtual ~Server() = default;
+
+  // Application object: creation, visibility, its presentations collection.
+  virtual bool create() = 0;
+  virtual void setVisible(bool visible) = 0;
+  virtual bool presentations() = 0;
+  // Opens fileName (a name of the file system) as the active presentation.
+  virtual OpenResult open(std::string_view fileName, bool readOnly, bool untitled,
+                          bool withWindow) = 0;
+
+  virtual int slideCount() = 0;
+  // slide and shape numbers start at 1.
+  virtual int shapeCount(int slide) = 0;
+  virtual ShapeId shapeItem(int slide, int shape) = 0;
+
+  virtual bool hasTextFrame(ShapeId shape) = 0;
+  // Paragraphs separated by CR, line breaks as vertical tab (11), tabs as TAB.
+  virtual std::u16string text(ShapeId shape) = 0;
+  virtual std::u16string alternativeText(ShapeId shape) = 0;
+
+  // Members of a group, or the cells of a table row by row (each merged
+  // cell once); 0 for every other shape.
+  virtual int memberCount(ShapeId shape) = 0;
+  virtual ShapeId memberItem(ShapeId shape, int member) = 0;
+
+  virtual void close() = 0;
+  virtual void quit() = 0;
+};
+
+}  // namespace lamina::presentation
