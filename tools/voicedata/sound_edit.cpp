@@ -1,0 +1,109 @@
+#include "tools/voicedata/sound_edit.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <numbers>
+
+namespace lamina::voicedata {
+namespace {
+
+constexpr int kTaps = 31;
+
+// Windowed-sinc low-pass at 5 kHz for 22050 Hz input: keeps speech below the
+// new Nyquist frequency and removes what would fold back.
+std::array<double, kTaps> lowPass() {
+  std::array<double, kTaps> h{};
+  constexpr double fc = 5000.0 / 22050.0;
+  constexpr int mid = kTaps / 2;
+  double sum = 0;
+  for (int n = 0; n < kTaps; ++n) {
+    const double x = n - mid;
+    const double sinc =
+        x == 0 ? 2 * fc : std::sin(2 * std::numbers::pi * fc * x) / (std::numbers::pi * x);
+    const double window = 0.54 - 0.46 * std::cos(2 * std::numbers::pi * n / (kTaps - 1));
+    h[static_cast<std::size_t>(n)] = sinc * window;
+    sum += sinc * window;
+  }
+  for (double& v : h) v /= sum;
+  return h;
+}
+
+void put32(std::vector<std::uint8_t>& out, std::size_t at, std::uint32_t v) {
+  for (std::size_t i = 0; i < 4; ++i) out[at + i] = static_cast<std::uint8_t>(v >> (8 * i));
+}
+
+std::uint8_t toUnsigned8(double v) {
+  const double s = std::clamp(std::round(v) + 128.0, 0.0, 255.0);
+  return static_cast<std::uint8_t>(s);
+}
+
+}  // namespace
+
+std::vector<std::uint8_t> downsampleTo8Bit(std::span<const std::int16_t> in, double gain) {
+  static const std::array<double, kTaps> h = lowPass();
+  std::vector<std::uint8_t> out;
+  out.reserve(in.size() / 2 + 1);
+  const auto count = static_cast<std::ptrdiff_t>(in.size());
+  for (std::ptrdiff_t i = 0; i < count; i += 2) {
+    double acc = 0;
+    for (int k = 0; k < kTaps; ++k) {
+      const std::ptrdiff_t j = i + k - kTaps / 2;
+      if (j >= 0 && j < count)
+        acc += h[static_cast<std::size_t>(k)] * in[static_cast<std::size_t>(j)];
+    }
+    out.push_back(toUnsigned8(acc * gain / 256.0));
+  }
+  return out;
+}
+
+std::vector<std::uint8_t> trimAndFade(std::span<const std::uint8_t> sound, int threshold,
+                                      std::size_t keep, std::size_t fade) {
+  auto loud = [threshold](std::uint8_t s) { return std::abs(int{s} - 128) > threshold; };
+  const auto first = std::find_if(sound.begin(), sound.end(), loud);
+  if (first == sound.end()) return {};
+  const auto lastLoud = std::find_if(sound.rbegin(), sound.rend(), loud).base();
+  const std::size_t begin =
+      std::max<std::ptrdiff_t>(0, first - sound.begin() - static_cast<std::ptrdiff_t>(keep));
+  const std::size_t end = std::min<std::size_t>(
+      sound.size(), static_cast<std::size_t>(lastLoud - sound.begin()) + fade);
+  std::vector<std::uint8_t> out(sound.begin() + static_cast<std::ptrdiff_t>(begin),
+                                sound.begin() + static_cast<std::ptrdiff_t>(end));
+  const std::size_t n = std::min(fade, out.size() / 2);
+  for (std::size_t i = 0; i < n; ++i) {
+    const double g = static_cast<double>(i) / static_cast<double>(n);
+    auto scale = [g](std::uint8_t& s) { s = toUnsigned8((int{s} - 128) * g); };
+    scale(out[i]);
+    scale(out[out.size() - 1 - i]);
+  }
+  return out;
+}
+
+std::vector<std::uint8_t> dtmfTone(double lowHz, double highHz, double seconds) {
+  const auto count = static_cast<std::size_t>(seconds * kOutputRate);
+  std::vector<std::uint8_t> out(count);
+  for (std::size_t i = 0; i < count; ++i) {
+    const double t = static_cast<double>(i) / kOutputRate;
+    const double v = 50 * std::sin(2 * std::numbers::pi * lowHz * t) +
+                     50 * std::sin(2 * std::numbers::pi * highHz * t);
+    out[i] = toUnsigned8(v);
+  }
+  return trimAndFade(out, -1, 0, 55);
+}
+
+std::vector<std::uint8_t> waveFileBytes(std::span<const std::uint8_t> samples) {
+  // PCM, mono, 11025 Hz, 11025 bytes per second, block align 1, 8 bits.
+  static constexpr std::array<std::uint8_t, 44> kHeader{
+      'R', 'I', 'F', 'F', 0, 0, 0,   0,   'W', 'A',  'V',  'E', 'f', 'm',  't',
+      ' ', 16,  0,   0,   0, 1, 0,   1,   0,   0x11, 0x2B, 0,   0,   0x11, 0x2B,
+      0,   0,   1,   0,   8, 0, 'd', 'a', 't', 'a',  0,    0,   0,   0};
+  std::vector<std::uint8_t> out(kHeader.size() + samples.size());
+  std::copy(kHeader.begin(), kHeader.end(), out.begin());
+  const auto size = static_cast<std::uint32_t>(samples.size());
+  put32(out, 4, size + 36);
+  put32(out, 40, size);
+  std::copy(samples.begin(), samples.end(), out.begin() + 44);
+  return out;
+}
+
+}  // namespace lamina::voicedata
