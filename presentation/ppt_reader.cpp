@@ -8,6 +8,7 @@
 #include <gsf/gsf-utils.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <map>
 #include <memory>
@@ -54,7 +55,8 @@ enum : std::uint16_t {
 
 constexpr std::uint32_t kEncryptedToken = 0xF3D1C4DF;
 constexpr std::uint16_t kAltTextProperty = 0x0381;
-constexpr std::uint16_t kTablePropertiesProperty = 0x03A0;
+// tableProperties; 0x03A0 next to it is the complex array of row heights.
+constexpr std::uint16_t kTablePropertiesProperty = 0x039F;
 constexpr std::uint32_t kFlagGroup = 0x1;
 constexpr std::uint32_t kFlagOle = 0x10;
 constexpr std::uint16_t kLineType = 20;
@@ -190,7 +192,7 @@ class PptParser {
   void readProperties(const Record& fopt, ShapeInfo& info);
   std::optional<std::u16string> textboxText(const Record& textbox, const SlideEntry& entry);
   std::optional<ShapeId> groupShape(const Record& spgr, const SlideEntry& entry, int depth);
-  std::optional<ShapeId> plainShape(const Record& sp, const SlideEntry& entry);
+  std::optional<ShapeId> plainShape(ShapeInfo info);
   bool roomForShape() const { return document_.shapes.size() < kMaxShapes; }
 
   Reader doc_;
@@ -398,9 +400,8 @@ ShapeInfo PptParser::shapeInfo(const Record& spContainer, const SlideEntry& entr
   return info;
 }
 
-std::optional<ShapeId> PptParser::plainShape(const Record& sp, const SlideEntry& entry) {
+std::optional<ShapeId> PptParser::plainShape(ShapeInfo info) {
   if (!roomForShape()) return std::nullopt;
-  ShapeInfo info = shapeInfo(sp, entry);
   Shape shape;
   shape.textFrame = pptShapeHasTextFrame(info.type, info.flags);
   if (shape.textFrame && info.text) shape.text = std::move(*info.text);
@@ -427,13 +428,12 @@ std::optional<ShapeId> PptParser::groupShape(const Record& spgr, const SlideEntr
     std::int32_t top = 0;
     std::int32_t left = 0;
     if (child.type == kSpContainer) {
-      if (group.table) {
-        const ShapeInfo cell = shapeInfo(child, entry);
-        if (cell.type == kLineType) continue;
-        top = cell.top;
-        left = cell.left;
-      }
-      id = plainShape(child, entry);
+      ShapeInfo info = shapeInfo(child, entry);
+      // A table draws its borders as lines among its cells.
+      if (group.table && info.type == kLineType) continue;
+      top = info.top;
+      left = info.left;
+      id = plainShape(std::move(info));
     } else if (child.type == kSpgrContainer) {
       id = groupShape(child, entry, depth + 1);
     }
@@ -462,7 +462,7 @@ std::vector<ShapeId> PptParser::slideShapes(const Record& slide, const SlideEntr
         const std::vector<Record> top = doc_.children(spgr);
         for (std::size_t i = 1; i < top.size(); ++i) {
           std::optional<ShapeId> id;
-          if (top[i].type == kSpContainer) id = plainShape(top[i], entry);
+          if (top[i].type == kSpContainer) id = plainShape(shapeInfo(top[i], entry));
           if (top[i].type == kSpgrContainer) id = groupShape(top[i], entry, 1);
           if (id) shapes.push_back(*id);
         }
@@ -551,9 +551,26 @@ bool hasChild(GsfInfile* dir, const char* name) {
   return child != nullptr;
 }
 
+// PowerPoint 95 writes a bare length-prefixed user name as its current user.
+bool isOldCurrentUser(GsfInput* user) {
+  const gsf_off_t size = gsf_input_size(user);
+  if (size < 4 || size >= 28) return false;
+  std::uint8_t b[4];
+  if (gsf_input_seek(user, 0, G_SEEK_SET) || !gsf_input_read(user, 4, b)) return false;
+  return le32(b, 0) + 4u == static_cast<std::uint64_t>(size);
+}
+
 ReadOutcome readCompoundFile(GsfInput* input) {
   static std::once_flag initialised;
-  std::call_once(initialised, [] { gsf_init(); });
+  std::call_once(initialised, [] {
+    gsf_init();
+    // Damaged files make libgsf complain on stderr; the result code says it.
+    for (const char* domain : {"libgsf", "libgsf:msole", "libgsf:zip", "GLib-GObject"}) {
+      g_log_set_handler(
+          domain, static_cast<GLogLevelFlags>(G_LOG_LEVEL_MASK | G_LOG_FLAG_FATAL),
+          [](const gchar*, GLogLevelFlags, const gchar*, gpointer) {}, nullptr);
+    }
+  });
   ReadOutcome outcome;
   GError* error = nullptr;
   GsfPtr<GsfInfile> ole(gsf_infile_msole_new(input, &error));
@@ -567,20 +584,28 @@ ReadOutcome readCompoundFile(GsfInput* input) {
     outcome.result = OpenResult::encrypted;
     return outcome;
   }
-  GsfPtr<GsfInput> stream(childNoCase(ole.get(), "PowerPoint Document"));
+  // A file saved for both PowerPoint 95 and 97 keeps the 97 records in a
+  // storage of their own.
+  GsfPtr<GsfInput> dual(childNoCase(ole.get(), "PP97_DUALSTORAGE"));
+  GsfInfile* root = ole.get();
+  if (dual && isDirectory(dual.get()) && hasChild(GSF_INFILE(dual.get()), "PowerPoint Document")) {
+    root = GSF_INFILE(dual.get());
+  }
+  GsfPtr<GsfInput> stream(childNoCase(root, "PowerPoint Document"));
   if (!stream) {
-    // PowerPoint 95 and older keep their records under another name.
-    outcome.result = hasChild(ole.get(), "PP40") || hasChild(ole.get(), "PowerPoint")
-                         ? OpenResult::oldFormat
-                         : OpenResult::notPresentation;
+    outcome.result = hasChild(root, "PP40") ? OpenResult::oldFormat : OpenResult::notPresentation;
     return outcome;
   }
   if (isDirectory(stream.get())) {
     outcome.result = OpenResult::corrupt;
     return outcome;
   }
-  GsfPtr<GsfInput> user(childNoCase(ole.get(), "Current User"));
+  GsfPtr<GsfInput> user(childNoCase(root, "Current User"));
   if (user && isDirectory(user.get())) user.reset();
+  if (user && isOldCurrentUser(user.get())) {
+    outcome.result = OpenResult::oldFormat;
+    return outcome;
+  }
   GsfSource documentSource(stream.get());
   std::optional<GsfSource> userSource;
   if (user) userSource.emplace(user.get());

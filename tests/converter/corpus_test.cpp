@@ -1,0 +1,94 @@
+// Converts every presentation of the shared corpus and compares the text with
+// the expected file from line 2 on (line 1 holds the full input path).
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <map>
+#include <sstream>
+
+#include "converter/output_file.h"
+#include "presentation/native_server.h"
+
+namespace lamina::converter {
+namespace {
+
+namespace fs = std::filesystem;
+
+const fs::path kCorpus = "../shared/corpus";
+
+// Files the manifest wants refused that this reader reads, and why.
+const std::map<std::string, std::string> kDisputed = {
+    {"clusterfuzz-testcase-minimized-POIHSLFFuzzer-5306877435838464.ppt",
+     "only the slide master lacks its drawing; the one slide is intact and is converted"},
+};
+
+std::string slurp(const fs::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  std::ostringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+std::string fromLineTwo(const std::string& text) {
+  const std::size_t end = text.find("\r\n");
+  return end == std::string::npos ? std::string() : text.substr(end + 2);
+}
+
+Result expectedRefusal(const std::string& status) {
+  if (status == "encrypted") return Result::encrypted;
+  if (status == "unsupported") return Result::oldFormat;
+  return Result::corrupt;
+}
+
+TEST(Corpus, EveryFileConvertsAsExpectedOrIsRefusedCleanly) {
+  std::ifstream manifest(kCorpus / "expected" / "MANIFEST.tsv");
+  if (!manifest) GTEST_SKIP() << "corpus not present";
+  const fs::path out = fs::temp_directory_path() / "lamina-corpus-test";
+  fs::remove_all(out);
+  fs::create_directories(out);
+
+  presentation::NativeServer server;
+  SilentConsole console;
+  Converter converter(server, console);
+  int okFiles = 0, matched = 0, refuseFiles = 0, refused = 0, sameReason = 0;
+  std::string line;
+  while (std::getline(manifest, line)) {
+    std::istringstream fields(line);
+    std::string name, status;
+    std::getline(fields, name, '\t');
+    std::getline(fields, status, '\t');
+    if (name.empty()) continue;
+    const fs::path input = kCorpus / "files" / name;
+    const fs::path target = out / (name + ".TXT");
+    const Result result = convertToFile(converter, input.string(), target, false);
+    if (status == "ok") {
+      ++okFiles;
+      EXPECT_EQ(result, Result::success) << name;
+      const bool same =
+          result == Result::success &&
+          fromLineTwo(slurp(target)) == fromLineTwo(slurp(kCorpus / "expected" / (name + ".txt")));
+      EXPECT_TRUE(same) << name << " differs from its expected text";
+      matched += same;
+    } else if (kDisputed.count(name) != 0) {
+      std::cout << "disputed: " << name << ": " << kDisputed.at(name) << "\n";
+      EXPECT_EQ(result, Result::success) << name;
+    } else {
+      ++refuseFiles;
+      EXPECT_NE(result, Result::success) << name << " should be refused (" << status << ")";
+      EXPECT_FALSE(fs::exists(target)) << name;
+      refused += result != Result::success && !fs::exists(target);
+      sameReason += result == expectedRefusal(status);
+    }
+    fs::remove(target);
+  }
+  EXPECT_EQ(std::distance(fs::directory_iterator(out), {}), 0) << "temporary files left";
+  fs::remove_all(out);
+  std::cout << "corpus: " << matched << " of " << okFiles << " files match; " << refused << " of "
+            << refuseFiles << " refused (" << sameReason << " for the manifest's reason)\n";
+  EXPECT_GT(okFiles, 0);
+}
+
+}  // namespace
+}  // namespace lamina::converter
