@@ -1,0 +1,71 @@
+#pragma once
+// A wave-output device for tests and for recording to a file: it keeps every
+// format opened and every byte written, and reports blocks done only when
+// told (or at once, in auto-complete mode), so playback is exact and instant.
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <vector>
+
+#include "platform/wave_out.h"
+
+namespace lamina::platform {
+
+class RecordingWaveOut final : public WaveOutDevice {
+ public:
+  struct Submission {
+    PcmFormat format;
+    std::vector<std::uint8_t> bytes;
+    std::uintptr_t user = 0;
+  };
+
+  int open(const PcmFormat& format, console::MessagePump& notify) override;
+  int prepare(WaveBlock& block) override;
+  int write(WaveBlock& block) override;
+  int unprepare(WaveBlock& block) override;
+  int reset() override;
+  int close() override;
+
+  // Test controls.
+  // Each write is reported done at once (posted, so it runs when pumped).
+  void setAutoComplete(bool on) { autoComplete_ = on; }
+  // Results of the next open attempts, in order; after them opens succeed.
+  void scriptOpenResults(std::vector<int> results);
+  void setPrepareResult(int result) { prepareResult_ = result; }
+  void setWriteResult(int result) { writeResult_ = result; }
+  // Forced result of unprepare for blocks that are done (0 = normal).
+  void setUnprepareResult(int result) { unprepareResult_ = result; }
+  // Reports the oldest queued block done; false when none is queued.
+  bool completeNext();
+  std::size_t completeAll();
+
+  bool isOpen() const { return open_; }
+  std::size_t queuedBlocks() const { return queue_.size(); }
+  int openAttempts() const { return openAttempts_; }
+  int resets() const { return resets_; }
+  int closes() const { return closes_; }
+  // Formats of the successful opens, in order.
+  const std::vector<PcmFormat>& opens() const { return opens_; }
+  const std::vector<Submission>& submissions() const { return submissions_; }
+  void clearSubmissions() { submissions_.clear(); }
+
+ private:
+  void post(WaveBlock* block);
+
+  console::MessagePump* notify_ = nullptr;
+  PcmFormat format_;
+  bool open_ = false;
+  bool autoComplete_ = false;
+  std::deque<int> openResults_;
+  int prepareResult_ = 0;
+  int writeResult_ = 0;
+  int unprepareResult_ = 0;
+  std::deque<WaveBlock*> queue_;
+  int openAttempts_ = 0;
+  int resets_ = 0;
+  int closes_ = 0;
+  std::vector<PcmFormat> opens_;
+  std::vector<Submission> submissions_;
+};
+
+}  // namespace lamina::platform

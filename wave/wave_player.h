@@ -1,0 +1,119 @@
+#pragma once
+// The wave player: every recorded or synthesized sound reaches the output
+// device through it. It cuts sample data into blocks and keeps at most four of
+// them queued on the device; a key waiting in the console's queue stops it.
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <istream>
+#include <span>
+#include <string_view>
+#include <vector>
+
+#include "console/pump.h"
+#include "platform/wave_out.h"
+
+namespace lamina::wave {
+
+inline constexpr std::size_t kSlotCount = 4;
+inline constexpr std::size_t kBlockSize = 65534;
+inline constexpr std::size_t kMinBlock = 256;
+inline constexpr std::size_t kWaveHeaderSize = 44;
+
+// Shows a device error text (English; empty for an unknown failure) and waits
+// for the user to press Enter. The console implements it.
+class DeviceErrorReporter {
+ public:
+  virtual ~DeviceErrorReporter() = default;
+  virtual void showAndWaitEnter(std::string_view text) = 0;
+};
+
+// Writes the 44-byte RIFF header at the start of image; the samples follow at
+// offset 44. False (nothing written) when image is shorter than 44 bytes.
+bool makeWaveHeader(std::span<std::uint8_t> image, std::uint32_t dataLength, std::uint32_t rate,
+                    std::uint16_t bits, std::uint16_t channels);
+
+// Drops every other pitch period of mono sound in place (16-bit sound is
+// first turned into 8-bit); returns the new length.
+std::size_t dropPeriods(std::span<std::uint8_t> buffer, unsigned bits, std::uint32_t rate);
+
+// Size of the next piece to read from a data chunk with `remaining` bytes
+// left: never leaves a rest shorter than the minimum block.
+std::size_t filePieceSize(std::uint64_t remaining);
+
+// The English text for a failed unprepare; empty for other codes.
+std::string_view deviceErrorText(int result);
+
+class WavePlayer {
+ public:
+  WavePlayer(platform::WaveOutDevice& device, console::MessagePump& pump);
+  WavePlayer(platform::WaveOutDevice& device, console::MessagePump& pump,
+             DeviceErrorReporter& reporter);
+  ~WavePlayer();
+  WavePlayer(const WavePlayer&) = delete;
+  WavePlayer& operator=(const WavePlayer&) = delete;
+
+  // 0 played (or cut by a key, or empty), -1 not a playable RIFF file or cut
+  // short, else the device's open result. Returns when the sound has ended.
+  int playWaveFile(const std::filesystem::path& path);
+  // The same for a RIFF file already opened as a stream.
+  int playWaveStream(std::istream& in);
+  // Queues a RIFF image and returns at once (callers wait with wavePlaying):
+  // 0 queued, -1 not a RIFF image with "fmt " at offset 12, else the device's
+  // open result.
+  int playWaveMemory(std::span<const std::uint8_t> image);
+  // Pumps; ends playback when a key is pending or nothing is queued; answers
+  // whether blocks are still queued.
+  bool wavePlaying();
+  void waveStop();
+  // The completion handler for message 957; block is the header's address.
+  void waveBlockDone(std::uintptr_t block);
+  int playSamples(std::span<const std::uint8_t> data, std::uint32_t rate, std::uint16_t bits,
+                  std::uint16_t channels);
+  int openWaveDevice(std::uint32_t rate, std::uint16_t bits, std::uint16_t channels);
+  bool queueBlock(std::span<const std::uint8_t> source);
+
+  bool waveStopOnKey() const { return stopOnKey_; }
+  void setWaveStopOnKey(bool on) { stopOnKey_ = on; }
+  bool waveFast() const { return fast_; }
+  void setWaveFast(bool on) { fast_ = on; }
+  bool waveCompress() const { return compress_; }
+  void setWaveCompress(bool on) { compress_ = on; }
+
+  bool deviceOpen() const { return deviceOpen_; }
+  int queuedBlocks() const { return queued_; }
+  platform::PcmFormat currentFormat() const {
+    return platform::makePcmFormat(rate_, bits_, channels_);
+  }
+
+ private:
+  struct Slot {
+    std::vector<std::uint8_t> data;
+    platform::WaveBlock header;
+    bool submitted = false;
+  };
+
+  bool keyStops();
+  void releaseAll();
+
+  platform::WaveOutDevice& device_;
+  console::MessagePump& pump_;
+  DeviceErrorReporter* reporter_ = nullptr;
+
+  bool stopOnKey_ = true;
+  bool fast_ = false;
+  bool compress_ = false;
+
+  bool deviceOpen_ = false;
+  std::uint32_t rate_ = 0;
+  std::uint16_t bits_ = 0;
+  std::uint16_t channels_ = 0;
+  std::size_t currentSlot_ = 0;  // 0 before the first block, then 1..4
+  int queued_ = 0;
+  std::vector<std::uint8_t> readBuffer_;
+  std::vector<std::uint8_t> compressBuffer_;
+  std::array<Slot, kSlotCount> slots_;
+};
+
+}  // namespace lamina::wave
