@@ -1,0 +1,44 @@
+#pragma once
+// Recorded-sound speech: the speaking state that all speech shares (is
+// anything still sounding, wait for the end, cut everything) and the playing
+// of synthesized wave images through the wave player.
+#include <cstdint>
+#include <span>
+
+#include "console/pump.h"
+#include "diphone/speech_output.h"
+#include "wave/wave_player.h"
+
+namespace lamina::speech {
+
+// Posted to the console window by stopSpeech only to wake waiting loops.
+inline constexpr std::uint32_t kWakeMessage = 1123;
+
+class RecordedSpeech final : public diphone::SpeechOutput {
+ public:
+  RecordedSpeech(wave::WavePlayer& player, console::MessagePump& pump);
+
+  // A pending key cuts all sound and answers false; otherwise whether the
+  // wave player still plays. The key stays queued for the program.
+  bool isSpeaking() override;
+  // Only when speech is pending: waits while anything sounds.
+  void waitSpeech();
+  void stopSpeech();
+  // Plays a wave image and waits for its end (or a key).
+  void playWaveImage(std::span<const std::uint8_t> image) override;
+
+  bool interrupted() const { return interrupted_; }
+  void setInterrupted(bool on) { interrupted_ = on; }
+  bool speechPending() const { return speechPending_; }
+  void setSpeechPending(bool on) { speechPending_ = on; }
+
+ private:
+  void waitWhileSpeaking();
+
+  wave::WavePlayer& player_;
+  console::MessagePump& pump_;
+  bool speechPending_ = true;
+  bool interrupted_ = false;
+};
+
+}  // namespace lamina::speech
