@@ -527,7 +527,6 @@ bool SdlWindowBackend::createWindow(const WindowSpec& spec) {
   window_.reset(SDL_CreateWindow(cp1252::toUtf8(spec.caption).c_str(), SDL_WINDOWPOS_UNDEFINED,
                                  SDL_WINDOWPOS_UNDEFINED, w, h, flags));
   if (!window_) return false;
-  windowId_ = SDL_GetWindowID(window_.get());
   // Until the console sets its own limits: 16 x 4 cells at least, 80 x 25
   // cells (or the screen) at most.
   setSizeLimits(16 * cellW_, 4 * cellH_, std::min(80 * cellW_, frame.screenWidth),
@@ -544,7 +543,8 @@ void SdlWindowBackend::destroyWindow() {
   magnified_.reset();
   canvas_.reset();
   window_.reset();
-  windowId_ = 0;
+  lastSurface_ = nullptr;
+  minW_ = minH_ = maxW_ = maxH_ = 0;
   invalid_ = false;
 }
 
@@ -553,12 +553,28 @@ void SdlWindowBackend::setCaption(std::string_view cp1252) {
 }
 
 void SdlWindowBackend::setSizeLimits(int minWidth, int minHeight, int maxWidth, int maxHeight) {
-  if (!window_) return;
-  minWidth = std::max(1, minWidth);
-  minHeight = std::max(1, minHeight);
-  SDL_SetWindowMinimumSize(window_.get(), minWidth, minHeight);
-  SDL_SetWindowMaximumSize(window_.get(), std::max(minWidth, maxWidth),
-                           std::max(minHeight, maxHeight));
+  minW_ = std::max(1, minWidth);
+  minH_ = std::max(1, minHeight);
+  maxW_ = std::max(minW_, maxWidth);
+  maxH_ = std::max(minH_, maxHeight);
+  applySizeLimits();
+}
+
+void SdlWindowBackend::applySizeLimits() {
+  if (!window_ || minW_ == 0) return;
+  SDL_SetWindowMinimumSize(window_.get(), minW_, minH_);
+  SDL_SetWindowMaximumSize(window_.get(), maxW_, maxH_);
+}
+
+SDL_Surface* SdlWindowBackend::windowSurface() {
+  SDL_Surface* surface = SDL_GetWindowSurface(window_.get());
+  // Making the window's frame buffer rewrites its X size hints without the
+  // limits; they are given again each time a new one is made.
+  if (surface != nullptr && surface != lastSurface_) {
+    lastSurface_ = surface;
+    applySizeLimits();
+  }
+  return surface;
 }
 
 int SdlWindowBackend::clientWidth() const {
@@ -790,7 +806,7 @@ void SdlWindowBackend::invalidateAll() {
 
 void SdlWindowBackend::present() {
   if (!window_ || !canvas_) return;
-  SDL_Surface* target = SDL_GetWindowSurface(window_.get());
+  SDL_Surface* target = windowSurface();
   if (target == nullptr) return;
   if (magnified_) {
     SDL_BlitSurface(magnified_.get(), nullptr, target, nullptr);

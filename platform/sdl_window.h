@@ -119,11 +119,13 @@ class SdlWindowBackend final : public WindowBackend {
   void addInvalid(int x, int y, int x2, int y2);
   void translate(const SDL_Event& event);
   void drawCell(int x, int y, unsigned char ch, Rgb fg, Rgb bg);
-  void buildGlyphs(const std::string& file, int pointSize);
+  void applySizeLimits();
+  SDL_Surface* windowSurface();
 
   std::uint32_t userEventType_;
   sdl_detail::WindowPtr window_;
-  std::uint32_t windowId_ = 0;
+  SDL_Surface* lastSurface_ = nullptr;  // owned by SDL, not by us
+  int minW_ = 0, minH_ = 0, maxW_ = 0, maxH_ = 0;
   sdl_detail::SurfacePtr canvas_;
   sdl_detail::SurfacePtr snapshot_;
   sdl_detail::SurfacePtr magnified_;

@@ -1,0 +1,189 @@
+#!/usr/bin/env bash
+# Drives a console window on a virtual X display and checks what a user
+# would see and type: the window's size and size limits, colours on a
+# screenshot, keys arriving with their codes, the right-button magnifier.
+#
+#   window_test.sh probe WINDOW_PROBE WORK_DIR
+#   window_test.sh demo  LAMINA       WORK_DIR
+#
+# Exit 77 (skipped) only when no virtual display can be started.
+set -u
+
+mode=$1
+program=$2
+work=$3
+rm -rf "$work"
+mkdir -p "$work/oralis"
+log="$work/log"
+
+failures=0
+fail() {
+  echo "FAIL: $*"
+  failures=$((failures + 1))
+}
+pass() { echo "ok: $*"; }
+
+xvfb_pid=
+app_pid=
+cleanup() {
+  [ -n "$app_pid" ] && kill "$app_pid" 2>/dev/null
+  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
+  wait 2>/dev/null
+}
+trap cleanup EXIT
+
+# ---- the virtual display; Xvfb picks a free display number itself
+if ! command -v Xvfb >/dev/null || ! command -v xdotool >/dev/null; then
+  echo "Xvfb or xdotool missing"
+  exit 77
+fi
+Xvfb -displayfd 5 -screen 0 1280x1024x24 -nolisten tcp 5>"$work/display" 2>"$work/xvfb.log" &
+xvfb_pid=$!
+for _ in $(seq 100); do
+  [ -s "$work/display" ] && break
+  kill -0 "$xvfb_pid" 2>/dev/null || break
+  sleep 0.1
+done
+if [ ! -s "$work/display" ]; then
+  echo "Xvfb did not start:"
+  cat "$work/xvfb.log"
+  exit 77
+fi
+export DISPLAY=":$(head -n 1 "$work/display")"
+export LANG=C.UTF-8 LC_ALL=C.UTF-8
+unset SDL_VIDEODRIVER
+echo "display $DISPLAY"
+
+# ---- the program under test
+: >"$log"
+if [ "$mode" = demo ]; then
+  ORALIS_DIR="$work/oralis" "$program" --demo-console --key-log "$log" >"$work/out" 2>&1 &
+else
+  "$program" "$log" >"$work/out" 2>&1 &
+fi
+app_pid=$!
+
+wid=$(timeout 20 xdotool search --sync --onlyvisible --pid "$app_pid" 2>/dev/null | head -n 1)
+if [ -z "$wid" ]; then
+  echo "FAIL: no window appeared"
+  cat "$work/out"
+  exit 1
+fi
+# Let the first picture reach the screen.
+sleep 1
+
+# ---- geometry and size limits (no ORALIS.INI: 80 x 9 by 25 x 22 pixels)
+eval "$(xdotool getwindowgeometry --shell "$wid")"
+if [ "$WIDTH" = 720 ] && [ "$HEIGHT" = 550 ]; then
+  pass "client area 720 x 550"
+else
+  fail "client area ${WIDTH} x ${HEIGHT}, expected 720 x 550"
+fi
+hints=$(xprop -id "$wid" WM_NORMAL_HINTS)
+echo "$hints" | grep -q "minimum size: 144 by 88" && pass "minimum size 16 x 4 cells" ||
+  fail "minimum size: $hints"
+echo "$hints" | grep -q "maximum size: 720 by 550" && pass "maximum size 80 x 25 cells" ||
+  fail "maximum size: $hints"
+
+# ---- colours on a screenshot of the window
+import -window "$wid" "$work/start.png" 2>/dev/null
+pixel() { # x y -> #RRGGBB
+  convert "$1" -crop "1x1+$2+$3" +repage -depth 8 txt:- | grep -o '#[0-9A-Fa-f]\{6\}' | head -n 1
+}
+cell_has() { # image column row colour
+  convert "$1" -crop "9x22+$(($2 * 9))+$(($3 * 22))" +repage -depth 8 -format %c histogram:info:- |
+    grep -qi "$4"
+}
+if [ "$mode" = demo ]; then
+  blank_col=0 letter_col=1
+else
+  blank_col=1 letter_col=2
+  [ "$(pixel "$work/start.png" 94 121)" = "#FF0000" ] && pass "red cell (10, 5)" ||
+    fail "cell (10, 5) is $(pixel "$work/start.png" 94 121)"
+fi
+p=$(pixel "$work/start.png" $((blank_col * 9 + 4)) 11)
+[ "$p" = "#0000FF" ] && pass "banner background blue" || fail "banner background $p"
+cell_has "$work/start.png" "$letter_col" 0 "#FFFF00" && pass "banner letter yellow" ||
+  fail "no yellow in the banner's first letter"
+p=$(pixel "$work/start.png" $((60 * 9 + 4)) $((12 * 22 + 11)))
+[ "$p" = "#000000" ] && pass "screen background black" || fail "background $p"
+
+# ---- keys
+xdotool windowfocus --sync "$wid"
+sleep 0.3
+xdotool key --delay 100 F1
+xdotool key --delay 100 ctrl+Up
+xdotool type --delay 100 'ã'
+sleep 1
+if [ "$mode" = demo ]; then
+  keys=$(grep -x -E '0 59|0 113|227' "$log" | tr '\n' '|')
+  expected='0 59|0 113|227|'
+else
+  keys=$(grep -E '^(KeyDown (112|38)|Char 227) ' "$log" | cut -d' ' -f1-5 | tr '\n' '|')
+  expected='KeyDown 112 0 0 0|KeyDown 38 0 1 0|Char 227 0 0 0|'
+fi
+[ "$keys" = "$expected" ] && pass "F1, Ctrl+Up and typed ã arrive" ||
+  fail "keys: got '$keys', expected '$expected'"
+
+# Dead keys and the ABNT2 layout (probe only: its log shows every message).
+if [ "$mode" = probe ] && command -v setxkbmap >/dev/null && setxkbmap -layout br -variant abnt2 2>/dev/null; then
+  sleep 0.5
+  : >"$work/before-dead"
+  cp "$log" "$work/before-dead"
+  xdotool key --delay 100 dead_tilde a dead_acute e ccedilla
+  sleep 1
+  got=$(tail -n +"$(($(wc -l <"$work/before-dead") + 1))" "$log" | grep '^Char ' | cut -d' ' -f2 |
+    tr '\n' ' ')
+  [ "$got" = "227 233 231 " ] && pass "ABNT2 dead keys give ã é ç" ||
+    fail "ABNT2 dead keys: got '$got', expected '227 233 231 '"
+  setxkbmap -layout us 2>/dev/null
+fi
+
+# ---- magnifier: right button held near the banner enlarges it, release restores
+sleep 0.5
+import -window "$wid" "$work/before.png" 2>/dev/null
+xdotool mousemove --window "$wid" 100 15
+sleep 0.3
+xdotool mousedown 3
+sleep 1
+import -window "$wid" "$work/magnified.png" 2>/dev/null
+xdotool mouseup 3
+sleep 1
+import -window "$wid" "$work/after.png" 2>/dev/null
+changed=$(compare -metric AE "$work/before.png" "$work/magnified.png" null: 2>&1 | cut -d' ' -f1)
+restored=$(compare -metric AE "$work/before.png" "$work/after.png" null: 2>&1 | cut -d' ' -f1)
+[ "${changed%.*}" -gt 500 ] 2>/dev/null && pass "magnifier changes $changed pixels" ||
+  fail "magnifier changed '$changed' pixels"
+[ "$restored" = 0 ] && pass "picture restored on release" ||
+  fail "after release '$restored' pixels differ"
+# Twice as large from (50, 8): the banner's last pixel row (y 21) now lies
+# at y 26, in the second text row, which is black in the normal view.
+row_has_blue() { # image y
+  convert "$1" -crop "720x1+0+$2" +repage -depth 8 -format %c histogram:info:- | grep -qi "#0000FF"
+}
+if row_has_blue "$work/magnified.png" 26 && ! row_has_blue "$work/before.png" 26; then
+  pass "banner magnified twice"
+else
+  fail "magnified banner does not reach y 26"
+fi
+
+# ---- Esc ends the program normally
+xdotool key Escape
+status=
+for _ in $(seq 100); do
+  if ! kill -0 "$app_pid" 2>/dev/null; then
+    wait "$app_pid"
+    status=$?
+    break
+  fi
+  sleep 0.1
+done
+app_pid=
+[ "$status" = 0 ] && pass "Esc ends with exit code 0" || fail "exit status '${status:-still running}'"
+
+if [ "$failures" -ne 0 ]; then
+  echo "$failures check(s) failed; log:"
+  cat "$log"
+  exit 1
+fi
+echo "all window checks passed"
