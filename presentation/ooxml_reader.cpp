@@ -91,23 +91,23 @@ class Package {
     if (zip_stat_index(zip_.get(), static_cast<zip_uint64_t>(index), 0, &st) != 0) {
       return std::nullopt;
     }
-    if ((st.valid & ZIP_STAT_SIZE) && st.size > kMaxPartSize) return std::nullopt;
+    if ((st.valid & ZIP_STAT_SIZE) && st.size > kMaxPartSize) return refuse();
     if ((st.valid & ZIP_STAT_SIZE) && (st.valid & ZIP_STAT_COMP_SIZE) && st.size > kRatioFloor &&
         st.size / std::max<zip_uint64_t>(st.comp_size, 1) > kMaxRatio) {
-      return std::nullopt;
+      return refuse();
     }
     std::unique_ptr<zip_file_t, ZipFileCloser> file(
         zip_fopen_index(zip_.get(), static_cast<zip_uint64_t>(index), 0));
-    if (!file) return std::nullopt;
+    if (!file) return refuse();
     // The sizes in the directory are the writer's word; the inflated bytes are
     // counted as they come.
     std::string out;
     char buffer[16384];
     while (true) {
       const zip_int64_t n = zip_fread(file.get(), buffer, sizeof buffer);
-      if (n < 0) return std::nullopt;
+      if (n < 0) return refuse();
       if (n == 0) break;
-      if (out.size() + static_cast<std::uint64_t>(n) > kMaxPartSize) return std::nullopt;
+      if (out.size() + static_cast<std::uint64_t>(n) > kMaxPartSize) return refuse();
       out.append(buffer, static_cast<std::size_t>(n));
     }
     return out;
@@ -116,10 +116,21 @@ class Package {
   bool xml(const std::string& name, pugi::xml_document& doc) {
     std::optional<std::string> bytes = part(name);
     if (!bytes) return false;
-    return static_cast<bool>(doc.load_buffer(bytes->data(), bytes->size(), kXmlOptions));
+    if (doc.load_buffer(bytes->data(), bytes->size(), kXmlOptions)) return true;
+    damaged_ = true;
+    return false;
   }
 
+  // True once a part was present but unreadable, oversized or not XML.
+  bool damaged() const { return damaged_; }
+
  private:
+  std::nullopt_t refuse() {
+    damaged_ = true;
+    return std::nullopt;
+  }
+
+  bool damaged_ = false;
   std::unique_ptr<zip_t, ZipCloser> zip_;
 };
 
@@ -292,6 +303,7 @@ ReadOutcome OoxmlParser::parse() {
     shapes(child(child(child(slide, "sld"), "cSld"), "spTree"), 1, top);
     document_.slides.push_back(std::move(top));
   }
+  if (package_.damaged()) return outcome;
   outcome.result = OpenResult::ok;
   outcome.document = std::move(document_);
   return outcome;
