@@ -137,6 +137,12 @@ void DiphoneDatabase::diphoneStop() {
 }
 
 const UnitRecord* DiphoneDatabase::findUnit(std::string_view name) const {
+  const UnitRecord* found = lookUp(name);
+  if (observer_) observer_(name, found != nullptr);
+  return found;
+}
+
+const UnitRecord* DiphoneDatabase::lookUp(std::string_view name) const {
   if (name.size() > kMaxUnitName) return nullptr;
   const std::string key = upperAscii(name);
   // Binary search over the records as they lie in the file.

@@ -7,10 +7,12 @@
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <optional>
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace lamina::diphone {
@@ -93,6 +95,11 @@ class DiphoneDatabase {
   // when its sound lies outside the data file.
   const UnitRecord* findUnit(std::string_view name) const;
 
+  // Told of every look-up and whether it found a unit (for coverage
+  // figures); empty by default.
+  using LookupObserver = std::function<void(std::string_view name, bool found)>;
+  void setLookupObserver(LookupObserver observer) { observer_ = std::move(observer); }
+
   // Reads `count` bytes of a unit's sound at its offset; false on a read
   // error (the caller treats that as a missing unit).
   bool readUnit(const UnitRecord& record, std::size_t count, std::vector<std::uint8_t>& out);
@@ -101,6 +108,8 @@ class DiphoneDatabase {
   std::vector<std::uint8_t>& soundBuffer() { return buffer_; }
 
  private:
+  const UnitRecord* lookUp(std::string_view name) const;
+
   LetterRules& rules_;
   DataLocations locations_;
   SynthesisSettings settings_;
@@ -111,6 +120,7 @@ class DiphoneDatabase {
   std::ifstream data_;
   std::uint64_t dataSize_ = 0;
   std::vector<std::uint8_t> buffer_;
+  LookupObserver observer_;
 };
 
 }  // namespace lamina::diphone
