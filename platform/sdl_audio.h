@@ -30,7 +30,7 @@ class SdlWaveOut final : public WaveOutDevice {
  public:
   // bufferMs: length of one device buffer; shorter means a quicker start and
   // stop, longer survives a busy machine better.
-  explicit SdlWaveOut(unsigned bufferMs = 10);
+  explicit SdlWaveOut(unsigned bufferMs = 20);
   ~SdlWaveOut() override;
   SdlWaveOut(const SdlWaveOut&) = delete;
   SdlWaveOut& operator=(const SdlWaveOut&) = delete;
