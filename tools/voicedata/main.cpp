@@ -159,7 +159,7 @@ int buildDatabase(const fs::path& unitsFile, const fs::path& outDir) {
   // Units are joined without prosody of their own: a level pitch keeps the
   // joins from jumping up and down.
   espeak_SetParameter(espeakRANGE, 0, 0);
-  espeak_SetParameter(espeakRATE, 175, 0);
+  espeak_SetParameter(espeakRATE, 240, 0);
   std::vector<UnitEntry> units;
   std::string line;
   while (std::getline(in, line)) {
