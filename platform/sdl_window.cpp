@@ -474,6 +474,7 @@ FontMetrics SdlWindowBackend::openFont(const FontRequest& request) {
 
   const std::size_t cellSize = static_cast<std::size_t>(cellW_) * cellH_;
   glyphs_.assign(cellSize * 256, 0);
+  blended_.clear();
   fontFile_.clear();
   FontMetrics metrics;
   metrics.averageWidth = metrics.maximumWidth = cellW_;
@@ -532,6 +533,10 @@ bool SdlWindowBackend::createWindow(const WindowSpec& spec) {
   setSizeLimits(16 * cellW_, 4 * cellH_, std::min(80 * cellW_, frame.screenWidth),
                 std::min(25 * cellH_, frame.screenHeight));
   ensureCanvas(clientWidth(), clientHeight());
+  // A newly shown window is the active one, as on the platform the console
+  // comes from; without a window manager nobody else would give it focus.
+  SDL_RaiseWindow(window_.get());
+  SDL_SetWindowInputFocus(window_.get());
   SDL_StartTextInput();
   invalidateAll();
   return true;
@@ -542,6 +547,7 @@ void SdlWindowBackend::destroyWindow() {
   snapshot_.reset();
   magnified_.reset();
   canvas_.reset();
+  dirty_ = false;
   window_.reset();
   lastSurface_ = nullptr;
   minW_ = minH_ = maxW_ = maxH_ = 0;
@@ -573,6 +579,7 @@ SDL_Surface* SdlWindowBackend::windowSurface() {
   if (surface != nullptr && surface != lastSurface_) {
     lastSurface_ = surface;
     applySizeLimits();
+    if (canvas_) markDirty(0, 0, canvas_->w, canvas_->h);
   }
   return surface;
 }
@@ -614,6 +621,20 @@ void SdlWindowBackend::ensureCanvas(int w, int h) {
   SDL_FillRect(bigger.get(), nullptr, 0);
   if (canvas_) SDL_BlitSurface(canvas_.get(), nullptr, bigger.get(), nullptr);
   canvas_ = std::move(bigger);
+  markDirty(0, 0, canvas_->w, canvas_->h);
+}
+
+void SdlWindowBackend::markDirty(int x, int y, int w, int h) {
+  if (!canvas_) return;
+  SDL_Rect r{x, y, w, h};
+  const SDL_Rect all{0, 0, canvas_->w, canvas_->h};
+  if (SDL_IntersectRect(&r, &all, &r) != SDL_TRUE) return;
+  if (dirty_) {
+    SDL_Rect old{dirtyRect_.x, dirtyRect_.y, dirtyRect_.w, dirtyRect_.h};
+    SDL_UnionRect(&old, &r, &r);
+  }
+  dirtyRect_ = {r.x, r.y, r.w, r.h};
+  dirty_ = true;
 }
 
 void SdlWindowBackend::addInvalid(int x, int y, int x2, int y2) {
@@ -675,7 +696,12 @@ void SdlWindowBackend::translate(const SDL_Event& event) {
         case SDL_WINDOWEVENT_EXPOSED:
           // The canvas still holds the picture: show it at once, and let the
           // console repaint as it would after any exposure.
-          present();
+          if (canvas_) markDirty(0, 0, canvas_->w, canvas_->h);
+          if (magnified_) {
+            showMagnified();
+          } else {
+            present();
+          }
           invalidateAll();
           return;
         default:
@@ -738,30 +764,44 @@ void SdlWindowBackend::postMessage(const Message& message) {
   }
 }
 
+const std::uint32_t* SdlWindowBackend::cellPixels(unsigned char ch, Rgb fg, Rgb bg) {
+  const std::uint64_t key = (std::uint64_t{packRgb(fg)} << 24) | packRgb(bg);
+  const std::size_t cellSize = static_cast<std::size_t>(cellW_) * cellH_;
+  // A console shows few colour pairs at a time; each keeps its cells blended
+  // once, so drawing a cell is a copy of its rows.
+  auto it = std::find_if(blended_.begin(), blended_.end(),
+                         [key](const BlendedCells& b) { return b.key == key; });
+  if (it == blended_.end()) {
+    if (blended_.size() >= kBlendedPairs) blended_.erase(blended_.begin());
+    blended_.push_back(BlendedCells{key, std::vector<std::uint32_t>(cellSize * 256),
+                                    std::vector<bool>(256, false)});
+    it = blended_.end() - 1;
+  }
+  std::uint32_t* pixels = it->pixels.data() + cellSize * ch;
+  if (!it->ready[ch]) {
+    const std::uint8_t* mask = glyphs_.data() + cellSize * ch;
+    for (std::size_t i = 0; i < cellSize; ++i) {
+      const unsigned a = mask[i];
+      const auto mix = [a](unsigned f, unsigned b) {
+        return static_cast<std::uint8_t>((f * a + b * (255 - a) + 127) / 255);
+      };
+      pixels[i] = packRgb(Rgb{mix(fg.r, bg.r), mix(fg.g, bg.g), mix(fg.b, bg.b)});
+    }
+    it->ready[ch] = true;
+  }
+  return pixels;
+}
+
 void SdlWindowBackend::drawCell(int x, int y, unsigned char ch, Rgb fg, Rgb bg) {
   SDL_Surface* s = canvas_.get();
   const int x0 = std::max(0, x), y0 = std::max(0, y);
   const int x1 = std::min(s->w, x + cellW_), y1 = std::min(s->h, y + cellH_);
   if (x0 >= x1 || y0 >= y1) return;
-  const std::uint8_t* mask =
-      glyphs_.data() + static_cast<std::size_t>(ch) * static_cast<std::size_t>(cellW_) * cellH_;
-  const std::uint32_t fgP = packRgb(fg), bgP = packRgb(bg);
+  const std::uint32_t* cell = cellPixels(ch, fg, bg);
+  const std::size_t bytes = static_cast<std::size_t>(x1 - x0) * sizeof(std::uint32_t);
   for (int py = y0; py < y1; ++py) {
-    std::uint32_t* row = rowOf(s, py);
-    const std::uint8_t* m = mask + static_cast<std::size_t>(py - y) * cellW_;
-    for (int px = x0; px < x1; ++px) {
-      const unsigned a = m[px - x];
-      if (a == 0) {
-        row[px] = bgP;
-      } else if (a == 255) {
-        row[px] = fgP;
-      } else {
-        const auto mix = [a](unsigned f, unsigned b) {
-          return static_cast<std::uint8_t>((f * a + b * (255 - a) + 127) / 255);
-        };
-        row[px] = packRgb(Rgb{mix(fg.r, bg.r), mix(fg.g, bg.g), mix(fg.b, bg.b)});
-      }
-    }
+    std::memcpy(rowOf(s, py) + x0, cell + static_cast<std::size_t>(py - y) * cellW_ + (x0 - x),
+                bytes);
   }
 }
 
@@ -774,12 +814,14 @@ void SdlWindowBackend::drawText(int x, int y, std::string_view cp1252, Rgb fg, R
     drawCell(cx, y, static_cast<unsigned char>(cp1252[i]), fg, bg);
   }
   SDL_UnlockSurface(canvas_.get());
+  markDirty(x, y, static_cast<int>(std::min<std::size_t>(cp1252.size(), 1024)) * cellW_, cellH_);
 }
 
 void SdlWindowBackend::fillRect(int x, int y, int w, int h, Rgb colour) {
   if (!canvas_ || w <= 0 || h <= 0) return;
   const SDL_Rect r{x, y, w, h};
   SDL_FillRect(canvas_.get(), &r, packRgb(colour));
+  markDirty(x, y, w, h);
 }
 
 void SdlWindowBackend::scrollUp(int x, int y, int w, int h, int dy) {
@@ -798,6 +840,7 @@ void SdlWindowBackend::scrollUp(int x, int y, int w, int h, int dy) {
     std::memmove(rowOf(s, to) + x0, rowOf(s, from) + x0, bytes);
   }
   SDL_UnlockSurface(s);
+  markDirty(x0, y - dy, x1 - x0, h);
 }
 
 void SdlWindowBackend::invalidateAll() {
@@ -805,39 +848,52 @@ void SdlWindowBackend::invalidateAll() {
 }
 
 void SdlWindowBackend::present() {
-  if (!window_ || !canvas_) return;
+  // While the magnifier is shown the window keeps its picture; what is drawn
+  // meanwhile waits in the canvas until the magnifier is released.
+  if (!window_ || !canvas_ || magnified_) return;
   SDL_Surface* target = windowSurface();
-  if (target == nullptr) return;
-  if (magnified_) {
-    SDL_BlitSurface(magnified_.get(), nullptr, target, nullptr);
-  } else {
-    // The caret inverts the pixels under it, as the platform's caret does;
-    // it is put on for the copy and taken off again, so the canvas never
-    // holds it.
-    SDL_Rect caret{caretX_, caretY_, caretW_, caretH_};
-    const SDL_Rect all{0, 0, canvas_->w, canvas_->h};
-    const bool withCaret = caretShown_ && SDL_IntersectRect(&caret, &all, &caret) == SDL_TRUE;
-    auto invert = [&] {
-      if (SDL_LockSurface(canvas_.get()) != 0) return;
-      for (int py = caret.y; py < caret.y + caret.h; ++py) {
-        std::uint32_t* row = rowOf(canvas_.get(), py);
-        for (int px = caret.x; px < caret.x + caret.w; ++px) row[px] ^= 0x00FFFFFFu;
-      }
-      SDL_UnlockSurface(canvas_.get());
-    };
-    if (withCaret) invert();
-    SDL_BlitSurface(canvas_.get(), nullptr, target, nullptr);
-    if (withCaret) invert();
-  }
+  if (target == nullptr || !dirty_) return;
+  SDL_Rect area{dirtyRect_.x, dirtyRect_.y, dirtyRect_.w, dirtyRect_.h};
+  const SDL_Rect shown{0, 0, target->w, target->h};
+  dirty_ = false;
+  if (SDL_IntersectRect(&area, &shown, &area) != SDL_TRUE) return;
+  // The caret inverts the pixels under it, as the platform's caret does;
+  // it is put on for the copy and taken off again, so the canvas never
+  // holds it.
+  SDL_Rect caret{caretX_, caretY_, caretW_, caretH_};
+  const SDL_Rect all{0, 0, canvas_->w, canvas_->h};
+  const bool withCaret = caretShown_ && SDL_IntersectRect(&caret, &all, &caret) == SDL_TRUE;
+  auto invert = [&] {
+    if (SDL_LockSurface(canvas_.get()) != 0) return;
+    for (int py = caret.y; py < caret.y + caret.h; ++py) {
+      std::uint32_t* row = rowOf(canvas_.get(), py);
+      for (int px = caret.x; px < caret.x + caret.w; ++px) row[px] ^= 0x00FFFFFFu;
+    }
+    SDL_UnlockSurface(canvas_.get());
+  };
+  if (withCaret) invert();
+  SDL_Rect to = area;
+  SDL_BlitSurface(canvas_.get(), &area, target, &to);
+  if (withCaret) invert();
+  SDL_UpdateWindowSurfaceRects(window_.get(), &area, 1);
+}
+
+void SdlWindowBackend::showMagnified() {
+  SDL_Surface* target = windowSurface();
+  if (target == nullptr || !magnified_) return;
+  SDL_BlitSurface(magnified_.get(), nullptr, target, nullptr);
   SDL_UpdateWindowSurface(window_.get());
 }
 
 void SdlWindowBackend::showCaret(int x, int y, int w, int h) {
+  if (caretShown_) markDirty(caretX_, caretY_, caretW_, caretH_);
   caretShown_ = true;
   caretX_ = x, caretY_ = y, caretW_ = w, caretH_ = h;
+  markDirty(x, y, w, h);
 }
 
 void SdlWindowBackend::hideCaret() {
+  if (caretShown_) markDirty(caretX_, caretY_, caretW_, caretH_);
   caretShown_ = false;
 }
 
@@ -860,10 +916,11 @@ void SdlWindowBackend::drawSnapshot(int sx, int sy, int sw, int sh) {
   SDL_Rect dst{0, 0, w, h};
   SDL_BlitScaled(snapshot_.get(), &src, magnified_.get(), &dst);
   // The magnified picture lives only on the window, so it is shown here.
-  present();
+  showMagnified();
 }
 
 void SdlWindowBackend::releaseSnapshot() {
+  if (magnified_ && canvas_) markDirty(0, 0, canvas_->w, canvas_->h);
   snapshot_.reset();
   magnified_.reset();
 }

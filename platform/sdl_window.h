@@ -119,6 +119,9 @@ class SdlWindowBackend final : public WindowBackend {
   void addInvalid(int x, int y, int x2, int y2);
   void translate(const SDL_Event& event);
   void drawCell(int x, int y, unsigned char ch, Rgb fg, Rgb bg);
+  const std::uint32_t* cellPixels(unsigned char ch, Rgb fg, Rgb bg);
+  void markDirty(int x, int y, int w, int h);
+  void showMagnified();
   void applySizeLimits();
   SDL_Surface* windowSurface();
 
@@ -134,6 +137,19 @@ class SdlWindowBackend final : public WindowBackend {
   int cellW_ = 8;
   int cellH_ = 16;
   std::vector<std::uint8_t> glyphs_;
+  struct BlendedCells {
+    std::uint64_t key = 0;
+    std::vector<std::uint32_t> pixels;
+    std::vector<bool> ready;
+  };
+  static constexpr std::size_t kBlendedPairs = 8;
+  std::vector<BlendedCells> blended_;
+  // The part of the canvas not yet copied to the window.
+  bool dirty_ = false;
+  struct PixelRect {
+    int x = 0, y = 0, w = 0, h = 0;
+  };
+  PixelRect dirtyRect_;
   std::string fontFile_;
 
   std::deque<Message> pending_;
