@@ -22,6 +22,7 @@ namespace lamina::presentation {
 
 bool MemorySource::read(std::uint64_t offset, std::span<std::uint8_t> out) {
   if (offset > bytes_.size() || out.size() > bytes_.size() - offset) return false;
+  if (out.empty()) return true;
   std::memcpy(out.data(), bytes_.data() + offset, out.size());
   return true;
 }
@@ -87,6 +88,7 @@ class Reader {
 
   bool read(std::uint64_t offset, std::span<std::uint8_t> out) {
     if (offset > size_ || out.size() > size_ - offset) return false;
+    if (out.empty()) return true;
     if (out.size() > kWindow) return source_.read(offset, out);
     if (offset < windowStart_ || offset + out.size() > windowStart_ + window_.size()) {
       const std::uint64_t length = std::min<std::uint64_t>(kWindow, size_ - offset);

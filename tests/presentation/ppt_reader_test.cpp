@@ -130,11 +130,9 @@ TEST(PptReader, SlidesInListOrderWithTextsAltTextAndShapeKinds) {
                              atom(0x0FA0, wide(u"Title\rline\vbreak")), slidePersist(2)}));
   const auto s2 = f.append(slide({shape({fsp(202), bytesBox("caf\xE9\x92")})}));
   const auto s3 = f.append(slide({
-      shape({fsp(1), refBox(0)}),
-      shape({fsp(75), fopt({}, u"Logo")}),
-      shape({fsp(20), fopt({}, u"a line")}),
-      shape({fsp(1, 0x10), fopt({}, u"ole")}),
-      shape({fsp(1)}),
+      shape({fsp(1), refBox(0)}), shape({fsp(75), fopt({}, u"Logo")}),
+      shape({fsp(20), fopt({}, u"a line")}), shape({fsp(1, 0x10), fopt({}, u"ole")}),
+      shape({fsp(1)}), shape({fsp(1), charsBox(u"")}),  // an empty atom: a zero-length read
   }));
   f.save(1, {doc, s2, s3});
   const ReadOutcome r = f.read();
@@ -149,6 +147,8 @@ TEST(PptReader, SlidesInListOrderWithTextsAltTextAndShapeKinds) {
   EXPECT_FALSE(at(r, 0, 3).textFrame);
   EXPECT_TRUE(at(r, 0, 4).textFrame);
   EXPECT_EQ(at(r, 0, 4).text, u"");
+  EXPECT_TRUE(at(r, 0, 5).textFrame);
+  EXPECT_EQ(at(r, 0, 5).text, u"");
   // 8-bit text is the low byte of UTF-16, not cp1252.
   EXPECT_EQ(at(r, 1, 0).text, u"caf\u00E9\u0092");
 }
