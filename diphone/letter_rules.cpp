@@ -414,7 +414,9 @@ void LetterRules::markStress(std::string& word, std::size_t vowels, bool accentM
   auto ch = [&word](std::size_t i) -> Byte { return i < word.size() ? at(word, i) : 0; };
   auto isLmnrz = [](Byte c) { return c == 'l' || c == 'm' || c == 'n' || c == 'r' || c == 'z'; };
   // The u of gu/qu is silent, so it does not count as the vowel before.
-  auto silentU = [&](std::size_t k) { return ch(k) == 'u' && k > 0 && isVelar(ch(k - 1)); };
+  auto silentU = [&](std::size_t k) {
+    return ch(k) == 'u' && k > 0 && isVelar(ch(k - 1)) && isFrontVowel(ch(k + 1));
+  };
 
   State state = State::start;
   for (std::size_t k = word.size(); k-- > 0;) {
@@ -454,7 +456,9 @@ void LetterRules::markStress(std::string& word, std::size_t vowels, bool accentM
         break;
       case State::afterVowel:
         if (c == 'a' || c == 'e' || c == 'o') return up(k);
-        if (c == 'i' || c == 'u') state = State::hiatus;
+        // The u of parque, sangue is no vowel: taking it for one would put
+        // the stress on it and so lose the word's stress altogether.
+        if ((c == 'i' || c == 'u') && !silentU(k)) state = State::hiatus;
         break;
       case State::afterIU:
         if (isConsonant(c) || silentU(k)) return up(k + 1);

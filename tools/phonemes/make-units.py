@@ -27,7 +27,18 @@ CODAS = ["", "s", "r", "l", "m", "n", "z", "x", "ta", "ca", "pa", "da", "ba", "g
          "na", "ra", "la", "sa", "ça", "fa", "va", "ja", "xa"]
 
 
+SYLLABLES = ["ca", "sa", "pro", "gra", "ção", "ções", "men", "te", "lho", "nha", "ri", "qua",
+             "gue", "xi", "tra", "pão", "dis", "al", "ar", "es", "bem", "in", "for", "ma", "di",
+             "cul", "da", "de", "é", "ô", "são", "cha", "ge", "ji", "quei", "ou", "rr", "ss", "sc",
+             "ex"]
+
+
 def words():
+    for a in SYLLABLES:
+        for b in SYLLABLES:
+            for c in [""] + SYLLABLES:
+                for d in ("", "a", "ou", "é", "in", "ex"):
+                    yield a + b + c + d
     for onset in ONSETS:
         for nucleus in NUCLEI:
             for coda in ("", "s", "ta", "ma"):
@@ -48,6 +59,9 @@ def words():
 def main():
     build = Path(sys.argv[1])
     text = "\n".join(words()).encode("cp1252")
+    exceptions = Path(__file__).resolve().parents[2] / "data" / "diphone" / "portug.exc"
+    for line in exceptions.read_bytes().split(b"\n"):
+        text += b"\n" + line.split(b"=")[0]
     for extra in sys.argv[2:]:
         text += b"\n" + Path(extra).read_bytes()
     tool = build / "tools" / "phonemes" / "lamina-phonemes"

@@ -1,0 +1,270 @@
+#include "diphone/letter_rules.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <fstream>
+#include <set>
+#include <sstream>
+#include <string>
+
+#include "diphone/unit_names.h"
+
+using lamina::diphone::LetterRule;
+using lamina::diphone::LetterRules;
+using lamina::diphone::unitNames;
+
+namespace {
+
+std::string stressed(std::string word, std::size_t vowels, bool accent = false) {
+  LetterRules::markStress(word, vowels, accent);
+  return word;
+}
+
+// Rules that spell out every letter, so edge cases show what the word
+// handling does before any language rule gets a say.
+LetterRules plainRules() {
+  LetterRules r;
+  r.loadLetterRulesText(
+      "(A~)=a~\n(A)=a\n(C)= k\n(E)=e\n(O)=o\n(S)= s\n(M)= m\n(R)= r\n(L)= l\n(N)= n\n(G)= "
+      "g\n(U)=u\n"
+      "(I)=i\n(T)= t\n(B)= b\n(P)= p\n(F)= f\n(D)= d\n(H)= h\n");
+  return r;
+}
+
+std::string readBytes(const char* path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+}  // namespace
+
+TEST(LetterRulesLoading, FieldsAreCutAndBadLinesSkipped) {
+  LetterRules r;
+  r.loadLetterRulesText(
+      "ABCDEFG(HIJKLMN)OPQRSTU=abcdefghijklmnop|remark\r\n"
+      "\n"
+      "no parentheses=x\n"
+      "()=empty target\n"
+      "(\x80)=high target\n"
+      "(a)=lower-case target never matches\n"
+      "(B=unclosed\n"
+      "|(R)=r|bar before the parenthesis is a context\n");
+  ASSERT_EQ(r.ruleCount(), 2u);
+  const LetterRule& rule = r.bucket('H').front();
+  EXPECT_EQ(rule.left, "ABCDE");
+  EXPECT_EQ(rule.target, "HIJKL");
+  EXPECT_EQ(rule.right, "OPQRS");
+  EXPECT_EQ(rule.phonemes, "abcdefghijk");
+  EXPECT_EQ(r.bucket('R').front().left, "|");
+  EXPECT_EQ(r.bucket('R').front().phonemes, "r");
+}
+
+TEST(LetterRulesLoading, ScatteredRulesStayInTheirOwnChainInFileOrder) {
+  LetterRules r;
+  r.loadLetterRulesText("(A)B=1\n(B)=2\n(A)=3\n");
+  ASSERT_EQ(r.bucket('A').size(), 2u);
+  EXPECT_EQ(r.bucket('A')[0].phonemes, "1");
+  EXPECT_EQ(r.bucket('A')[1].phonemes, "3");
+  EXPECT_EQ(r.textToPhonemes("ab a"), "[1/2][3]");
+}
+
+TEST(LetterRulesLoading, RulesEmptyTheExceptionsAndMissingFilesFail) {
+  LetterRules r;
+  r.loadWordExceptionsText("casa=kaza\n");
+  EXPECT_EQ(r.exceptionCount(), 1u);
+  r.loadLetterRulesText("(A)=a\n");
+  EXPECT_EQ(r.exceptionCount(), 0u);
+  EXPECT_FALSE(r.loadLetterRules("tests/diphone/no-such-file.rgr"));
+  EXPECT_FALSE(r.loadWordExceptions("tests/diphone/no-such-file.exc"));
+  EXPECT_EQ(r.ruleCount(), 1u);
+  r.freeLetterRules();
+  EXPECT_EQ(r.ruleCount(), 0u);
+}
+
+TEST(LetterRulesLoading, ExceptionsAreSortedCutAndLimited) {
+  LetterRules r;
+  std::string text = "zz=last|remark\nsem igual\n=no key\n\naa=first\r\n";
+  text += std::string(300, 'k') + "=long\n";
+  r.loadWordExceptionsText(text);
+  EXPECT_EQ(r.exceptionCount(), 2u);
+  EXPECT_EQ(r.lookupException("aa"), "first");
+  EXPECT_EQ(r.lookupException("zz"), "last");
+  // The long line is read up to 255 characters: it has no "=" there.
+  EXPECT_EQ(r.lookupException(std::string(300, 'k')), std::string(255, 'k'));
+
+  std::string many;
+  for (int i = 0; i < 15100; ++i) many += "w" + std::to_string(i) + "=x\n";
+  r.loadWordExceptionsText(many);
+  EXPECT_EQ(r.exceptionCount(), LetterRules::kMaxExceptions);
+  EXPECT_EQ(r.lookupException("w14999"), "x");
+  EXPECT_EQ(r.lookupException("w15000"), "w15000");
+}
+
+TEST(LetterRulesWords, ExceptionLookupPeelsFinalSAndM) {
+  LetterRules r;
+  r.loadWordExceptionsText("casa=kaza\nbe=bey\n");
+  EXPECT_EQ(r.lookupException("casas"), "kazas");
+  EXPECT_EQ(r.lookupException("bems"), "beyms");
+  EXPECT_EQ(r.lookupException("casa"), "kaza");
+  EXPECT_EQ(r.lookupException("casinha"), "casinha");
+  EXPECT_EQ(r.lookupException("ssmm"), "ssmm");
+}
+
+TEST(LetterRulesWords, PrepareTextMapsEveryByte) {
+  EXPECT_EQ(LetterRules::prepareText("a\xE7\xE3o"), "assa~o");
+  EXPECT_EQ(LetterRules::prepareText("W Wagner y Yara"), "W uagner y iara");
+  EXPECT_EQ(LetterRules::prepareText("d'\xE1gua o'"), "da'gua o'");
+  EXPECT_EQ(LetterRules::prepareText("a\tb"), "a \x01 b");
+  EXPECT_EQ(LetterRules::prepareText("\xA9"), " \x01 ");
+  EXPECT_EQ(LetterRules::prepareText("\xF1\xFC\xD8\xBF"), "nhu0?");
+  for (int c = 0; c < 256; ++c) {
+    const std::string out = LetterRules::prepareText(std::string(1, static_cast<char>(c)));
+    EXPECT_FALSE(out.empty()) << c;
+  }
+}
+
+TEST(LetterRulesWords, MarkStressFollowsTheWordEnding) {
+  EXPECT_EQ(stressed("amor", 2), "amOr");
+  EXPECT_EQ(stressed("casa", 2), "cAsa");
+  EXPECT_EQ(stressed("rainha", 3), "raInha");
+  EXPECT_EQ(stressed("saia", 3), "sAia");
+  EXPECT_EQ(stressed("ela", 2), "Ela");
+  EXPECT_EQ(stressed("sol", 1), "sOl");
+  EXPECT_EQ(stressed("mar", 1), "mar");
+  EXPECT_EQ(stressed("falam", 2), "fAlam");
+  EXPECT_EQ(stressed("batom", 2), "batOm");
+  EXPECT_EQ(stressed("jardim", 2), "jardIm");
+  EXPECT_EQ(stressed("casas", 2), "cAsas");
+  EXPECT_EQ(stressed("tatu", 2), "tatU");
+  EXPECT_EQ(stressed("cacau", 3), "cacAu");
+  EXPECT_EQ(stressed("aqui", 3), "aquI");
+  EXPECT_EQ(stressed("guia", 3), "guIa");
+  EXPECT_EQ(stressed("caixa", 3), "cAixa");
+  EXPECT_EQ(stressed("saindo", 3), "saIndo");
+  EXPECT_EQ(stressed("cair", 2), "caIr");
+  EXPECT_EQ(stressed("parque", 3), "pArque");
+  EXPECT_EQ(stressed("assa~o", 3, true), "assa~o");
+  EXPECT_EQ(stressed("psst", 0), "psst");
+}
+
+TEST(LetterRulesWords, EdgeCasesOfTheWordHandling) {
+  LetterRules r = plainRules();
+  // The tilde marks the word, so no stress is added: the rules decide.
+  EXPECT_EQ(r.textToPhonemes("a\xE7\xE3o"), "[a/ s/ s/a~/o]");
+  EXPECT_EQ(r.textToPhonemes("W"), "[ /_w]");
+  EXPECT_EQ(r.textToPhonemes("Wagner"), "[u/a/ g/ n/E/ r]");
+  EXPECT_EQ(r.textToPhonemes("cpf"), "[ /_c][ /_p][ /_f]");
+  EXPECT_EQ(r.textToPhonemes("tab\tcasa"), "[ t/a/ b][ /_\x01][ k/A/ s/a]");
+  EXPECT_EQ(r.textToPhonemes("sol mar"), "[ s/O/ l][ m/a/ r]");
+  EXPECT_EQ(r.textToPhonemes("a, 5"), "[a][ /_,][ /_5]");
+  r.loadWordExceptionsText("casa=caza\n");
+  EXPECT_EQ(r.textToPhonemes("casas"), "[ k/A/ /_Z/a/ s]");
+  EXPECT_EQ(r.textToPhonemes(""), "");
+  EXPECT_EQ(r.textToPhonemes("   "), "");
+}
+
+TEST(LetterRulesWords, LongRunsAreCutIntoWordsOfAtMost255) {
+  LetterRules r;
+  r.loadLetterRulesText("(A)=a\n");
+  const std::string out = r.textToPhonemes(std::string(600, 'a'));
+  EXPECT_EQ(std::count(out.begin(), out.end(), '['), 3);
+  EXPECT_EQ(std::count(out.begin(), out.end(), 'a') + std::count(out.begin(), out.end(), 'A'), 600);
+}
+
+// Each context symbol on a rules file of its own.
+struct ContextCase {
+  const char* rules;
+  const char* text;
+  const char* expected;
+};
+
+class ContextSymbols : public ::testing::TestWithParam<ContextCase> {};
+
+TEST_P(ContextSymbols, MatchAsDescribed) {
+  LetterRules r;
+  r.loadLetterRulesText(GetParam().rules);
+  EXPECT_EQ(r.textToPhonemes(GetParam().text), GetParam().expected) << GetParam().rules;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Symbols, ContextSymbols,
+    ::testing::Values(
+        // '#' one or more vowels or accent marks, on both sides
+        ContextCase{"(B)#=V\n(B)=C\n", "ba'e bxo", "[V/ /_A/ /_'/ /_E][C/ /_X/ /_O]"},
+        ContextCase{"#(B)=V\n(B)=C\n(A)=a\n(E)=e\n", "aeb atb", "[A/e/V][a/ /_T/C]"},
+        // '%' the word boundary
+        ContextCase{"%(B)=S\n(B)%=E\n(B)=M\n(A)=a\n", "babab", "[S/A/M/a/E]"},
+        // '&' one of l m n r z
+        ContextCase{"(B)&=Y\n(B)=N\n(L)=l\n(T)=t\n(A)=a\n", "abla abta", "[A/Y/l/a][A/N/t/a]"},
+        // '*' a consonant other than r and l, without moving
+        ContextCase{"(B)*T=Y\n(B)*=Z\n(B)=N\n(T)=t\n(R)=r\n(D)=d\n(A)=a\n", "abta abra abda",
+                    "[A/Y/t/a][A/N/r/a][A/Z/d/a]"},
+        // '+' a front vowel and one accent mark after it
+        ContextCase{"(C)+%=S\n(C)+=s\n(C)=k\n(E)=e\n(O)=o\n(I)=i\n(A)=a\n", "ce' cia co",
+                    "[S/e/ /_'][s/I/a][k/o]"},
+        // '[' the end of the word or a consonant other than h
+        ContextCase{"(AN)[=A\n(A)=a\n(N)=n\n(T)=t\n(H)=h\n", "an ant anha", "[A][A/t][A/n/h/a]"},
+        // '\' an optional s
+        ContextCase{"(E)\\%=i\n(E)=e\n(S)=s\n(T)=t\n", "te tes tet", "[t/i][t/i/s][t/e/t]"},
+        // ']' a or o with one accent mark after it
+        ContextCase{"](S)=z\n(S)=s\n(A)=a\n(O)=o\n(I)=i\n", "o'sa as is", "[o/ /_'/z/a][a/z][i/s]"},
+        // '_' a vowel with an accent mark after it, or the start of the word
+        ContextCase{"_(I)= i\n(I)=i\n(A)=a\n(T)=t\n", "ia'i ti i", "[ i/a/ /_'/ i][t/i][ i]"},
+        // '|' one of n r s
+        ContextCase{"|(R)=R\n(R)=r\n(N)=n\n(S)=s\n(T)=t\n(A)=a\n", "anra asra atra",
+                    "[A/n/R/a][A/s/R/a][A/t/r/a]"},
+        // the stressed vowel upper-cases the first vowel of its group
+        ContextCase{"(A)=xa\n(M)=m\n(R)=r\n(O)=o\n", "amar", "[xa/m/xA/r]"}));
+
+TEST(LetterRulesUnits, SpeakerUnitsOfPhoneticText) {
+  using V = std::vector<std::string>;
+  EXPECT_EQ(unitNames("[ka]"), V{"$KA"});
+  EXPECT_EQ(unitNames("[ k/A/ z/a/s]"), (V{"$KA", "$ZA", "$S"}));
+  EXPECT_EQ(unitNames("[ p/A~w]"), (V{"$PACIRC", "$AWTIL"}));
+  EXPECT_EQ(unitNames("[ p/ r/A/y/ a]"), (V{"$P", "$RA", "$AY", "$A"}));
+  EXPECT_EQ(unitNames("[ tch/a^]"), (V{"$TCH", "$ACIRC"}));
+  EXPECT_EQ(unitNames("[ /_,][ /_A]"), V{});
+  EXPECT_EQ(unitNames("[ka/rr]"), (V{"$KA", "$RR"}));
+  EXPECT_EQ(unitNames("[as]"), (V{"$A", "$S"}));
+}
+
+TEST(LetterRulesUnits, EveryUnitOfTheShippedRulesIsListed) {
+  const std::string listText = readBytes("data/diphone/units.txt");
+  ASSERT_FALSE(listText.empty());
+  std::set<std::string> listed;
+  std::istringstream lines(listText);
+  for (std::string line; std::getline(lines, line);) {
+    if (!line.empty() && line[0] != '#') listed.insert(line);
+  }
+  for (const std::string& name : listed) EXPECT_LE(name.size(), 8u) << name;
+
+  LetterRules r;
+  ASSERT_TRUE(r.loadLetterRules("data/diphone/regras.rgr"));
+  ASSERT_TRUE(r.loadWordExceptions("data/diphone/portug.exc"));
+  // Every respelling, and a text mixing Portuguese syllables the way
+  // presentations do.
+  std::string text;
+  std::istringstream exceptions(readBytes("data/diphone/portug.exc"));
+  for (std::string line; std::getline(exceptions, line);)
+    text += line.substr(0, line.find('=')) + ' ';
+  const char* syllables[] = {"ca",  "sa",  "pro", "gra", "ção",  "ções", "men", "te", "lho", "nha",
+                             "ri",  "qua", "gue", "xi",  "tra",  "pão",  "dis", "al", "ar",  "es",
+                             "bem", "in",  "for", "ma",  "di",   "cul",  "da",  "de", "é",   "ô",
+                             "são", "cha", "ge",  "ji",  "quei", "ou",   "rr",  "ss", "sc",  "ex"};
+  unsigned seed = 7;
+  for (int w = 0; w < 20000; ++w) {
+    int n = 1 + static_cast<int>(seed % 4);
+    for (int s = 0; s < n; ++s) {
+      seed = seed * 1103515245u + 12345u;
+      text += syllables[(seed >> 8) % std::size(syllables)];
+    }
+    text += ' ';
+  }
+  for (const std::string& unit : unitNames(r.textToPhonemes(text))) {
+    EXPECT_TRUE(listed.count(unit)) << unit;
+    if (!listed.count(unit)) break;
+  }
+}
