@@ -11,6 +11,21 @@
 
 #include "platform/cp1252.h"
 
+#if defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define LAMINA_ASAN 1
+#endif
+#endif
+#if defined(__SANITIZE_ADDRESS__)
+#define LAMINA_ASAN 1
+#endif
+
+#ifdef LAMINA_ASAN
+// fontconfig keeps what it allocates while parsing its configuration files
+// until the process ends; that is the library's, not a leak of ours.
+extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\n"; }
+#endif
+
 namespace lamina::platform {
 
 namespace sdl_detail {
