@@ -19,6 +19,8 @@ constexpr std::uint64_t kMaxPartSize = 64u << 20;
 constexpr std::uint64_t kMaxRatio = 200;
 constexpr std::uint64_t kRatioFloor = 1u << 20;
 constexpr zip_int64_t kMaxEntries = 1 << 16;
+// Many slides may name the same large part; the whole package is bounded too.
+constexpr std::uint64_t kMaxInflated = 1u << 30;
 
 constexpr unsigned kXmlOptions =
     pugi::parse_cdata | pugi::parse_escapes | pugi::parse_eol | pugi::parse_ws_pcdata_single;
@@ -108,6 +110,8 @@ class Package {
       if (n < 0) return refuse();
       if (n == 0) break;
       if (out.size() + static_cast<std::uint64_t>(n) > kMaxPartSize) return refuse();
+      inflated_ += static_cast<std::uint64_t>(n);
+      if (inflated_ > kMaxInflated) return refuse();
       out.append(buffer, static_cast<std::size_t>(n));
     }
     return out;
@@ -131,6 +135,7 @@ class Package {
   }
 
   bool damaged_ = false;
+  std::uint64_t inflated_ = 0;
   std::unique_ptr<zip_t, ZipCloser> zip_;
 };
 
@@ -277,10 +282,13 @@ ReadOutcome OoxmlParser::parse() {
   }
   pugi::xml_document presentation;
   pugi::xml_document rels;
-  if (!package_.xml(presentationPart, presentation) ||
-      !package_.xml(relsName(presentationPart), rels)) {
+  const bool read = package_.xml(presentationPart, presentation);
+  // A package without a presentation part is another kind of document.
+  if ((!read && !package_.damaged()) || (read && !child(presentation, "presentation"))) {
+    outcome.result = OpenResult::notPresentation;
     return outcome;
   }
+  if (!read || !package_.xml(relsName(presentationPart), rels)) return outcome;
   const std::string folder = folderOf(presentationPart);
   pugi::xml_node list = child(child(presentation, "presentation"), "sldIdLst");
   for (pugi::xml_node id : list.children()) {

@@ -156,8 +156,17 @@ TEST_F(OoxmlReaderTest, GroupsTablesAndAlternateContent) {
   EXPECT_EQ(shapeAt(r, 0, 2).text, u"choice");
 }
 
+TEST_F(OoxmlReaderTest, OtherPackagesAreNoPresentation) {
+  EXPECT_EQ(readWith({{"hello.txt", "not a presentation"}}).result, OpenResult::notPresentation);
+  EXPECT_EQ(
+      readWith({{"_rels/.rels", kRootRels}, {"ppt/presentation.xml", "<w:document/>"}}).result,
+      OpenResult::notPresentation);
+}
+
 TEST_F(OoxmlReaderTest, BrokenPackagesAreCorrupt) {
-  EXPECT_EQ(readWith({{"hello.txt", "not a presentation"}}).result, OpenResult::corrupt);
+  EXPECT_EQ(
+      readWith({{"_rels/.rels", kRootRels}, {"ppt/presentation.xml", "<p:presentation"}}).result,
+      OpenResult::corrupt);
   // A slide part that inflates a thousandfold is refused, not read.
   const std::string bomb = slideXml("") + "<!--" + std::string(4u << 20, ' ') + "-->";
   EXPECT_EQ(readWith({{"_rels/.rels", kRootRels},
