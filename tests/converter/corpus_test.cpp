@@ -6,6 +6,7 @@
 #include <fstream>
 #include <iostream>
 #include <map>
+#include <random>
 #include <sstream>
 
 #include "converter/output_file.h"
@@ -45,7 +46,8 @@ Result expectedRefusal(const std::string& status) {
 TEST(Corpus, EveryFileConvertsAsExpectedOrIsRefusedCleanly) {
   std::ifstream manifest(kCorpus / "expected" / "MANIFEST.tsv");
   if (!manifest) GTEST_SKIP() << "corpus not present";
-  const fs::path out = fs::temp_directory_path() / "lamina-corpus-test";
+  const fs::path out =
+      fs::temp_directory_path() / ("lamina-corpus-test-" + std::to_string(std::random_device()()));
   fs::remove_all(out);
   fs::create_directories(out);
 
