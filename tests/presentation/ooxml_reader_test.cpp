@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <map>
+#include <random>
 #include <string>
 
 namespace lamina::presentation {
@@ -60,7 +61,7 @@ class OoxmlReaderTest : public ::testing::Test {
  protected:
   void SetUp() override {
     path = fs::temp_directory_path() /
-           ("lamina-ooxml-" +
+           ("lamina-ooxml-" + std::to_string(std::random_device()()) + "-" +
             std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()) + ".pptx");
   }
   void TearDown() override { fs::remove(path); }
