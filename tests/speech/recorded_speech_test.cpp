@@ -42,7 +42,8 @@ class RecordedSpeechTest : public ::testing::Test {
   }
   Bytes played() const {
     Bytes all;
-    for (const auto& s : device.submissions()) all.insert(all.end(), s.bytes.begin(), s.bytes.end());
+    for (const auto& s : device.submissions())
+      all.insert(all.end(), s.bytes.begin(), s.bytes.end());
     return all;
   }
 
