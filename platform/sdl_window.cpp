@@ -23,7 +23,9 @@
 #ifdef LAMINA_ASAN
 // fontconfig keeps what it allocates while parsing its configuration files
 // until the process ends; that is the library's, not a leak of ours.
-extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\n"; }
+extern "C" const char* __lsan_default_suppressions() {
+  return "leak:libfontconfig.so\n";
+}
 #endif
 
 namespace lamina::platform {
@@ -448,6 +450,16 @@ std::unique_ptr<SdlWindowBackend> SdlWindowBackend::create() {
   // otherwise add a quit event when the last window is asked to close.
   SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
   if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return nullptr;
+  // With no display SDL settles on a driver that shows nothing; a window
+  // nobody can see must not pass for one, unless that driver was asked for.
+  const char* driver = SDL_GetCurrentVideoDriver();
+  const char* asked = SDL_GetHint(SDL_HINT_VIDEODRIVER);
+  const bool invisible = driver != nullptr && (std::strcmp(driver, "offscreen") == 0 ||
+                                               std::strcmp(driver, "dummy") == 0);
+  if (invisible && (asked == nullptr || *asked == '\0')) {
+    SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    return nullptr;
+  }
   if (TTF_Init() != 0) {
     SDL_QuitSubSystem(SDL_INIT_VIDEO);
     return nullptr;

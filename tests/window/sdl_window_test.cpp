@@ -170,6 +170,25 @@ TEST(CoverageResample, AveragesAreas) {
             std::vector<std::uint8_t>(4, 0));
 }
 
+TEST(SdlWindowCreate, NoDisplayMeansNoWindow) {
+  // With no display to reach, SDL would pick a driver that shows nothing;
+  // the backend must say it has no window so the caller goes headless.
+  const char* saved = SDL_getenv("DISPLAY");
+  const std::string display = saved != nullptr ? saved : "";
+  SDL_setenv("DISPLAY", "", 1);
+  SDL_setenv("WAYLAND_DISPLAY", "lamina-no-such-display", 1);
+  SDL_ResetHint(SDL_HINT_VIDEODRIVER);
+  auto backend = SdlWindowBackend::create();
+  const std::string driver =
+      SDL_GetCurrentVideoDriver() != nullptr ? SDL_GetCurrentVideoDriver() : "";
+  backend.reset();
+  SDL_setenv("DISPLAY", display.c_str(), 1);
+  if (!driver.empty() && driver != "offscreen" && driver != "dummy") {
+    GTEST_SKIP() << "this machine has a screen of its own: " << driver;
+  }
+  EXPECT_TRUE(driver.empty()) << driver;
+}
+
 class SdlWindowTest : public ::testing::Test {
  protected:
   void SetUp() override {
