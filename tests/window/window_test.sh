@@ -22,6 +22,16 @@ fail() {
   failures=$((failures + 1))
 }
 pass() { echo "ok: $*"; }
+# wait_until SECONDS COMMAND...: polls, for a machine under load.
+wait_until() {
+  local tries=$(($1 * 10))
+  shift
+  for _ in $(seq "$tries"); do
+    "$@" && return 0
+    sleep 0.1
+  done
+  return 1
+}
 
 xvfb_pid=
 app_pid=
@@ -33,10 +43,13 @@ cleanup() {
 trap cleanup EXIT
 
 # ---- the virtual display; Xvfb picks a free display number itself
-if ! command -v Xvfb >/dev/null || ! command -v xdotool >/dev/null; then
-  echo "Xvfb or xdotool missing"
+if ! command -v Xvfb >/dev/null; then
+  echo "Xvfb missing"
   exit 77
 fi
+for tool in xdotool xprop import convert compare; do
+  command -v "$tool" >/dev/null || { echo "FAIL: $tool missing (scripts/install-deps.sh)"; exit 1; }
+done
 Xvfb -displayfd 5 -screen 0 1280x1024x24 -nolisten tcp 5>"$work/display" 2>"$work/xvfb.log" &
 xvfb_pid=$!
 for _ in $(seq 100); do
@@ -73,8 +86,19 @@ if [ -z "$wid" ]; then
   cat "$work/out"
   exit 1
 fi
-# Let the first picture reach the screen.
-sleep 1
+pixel() { # image x y -> #RRGGBB
+  convert "$1" -crop "1x1+$2+$3" +repage -depth 8 txt:- | grep -o '#[0-9A-Fa-f]\{6\}' | head -n 1
+}
+shot() { import -window "$wid" "$1" 2>/dev/null; }
+if [ "$mode" = demo ]; then
+  blank_col=0 letter_col=1
+else
+  blank_col=1 letter_col=2
+fi
+banner_shown() {
+  shot "$work/start.png" && [ "$(pixel "$work/start.png" $((blank_col * 9 + 4)) 11)" = "#0000FF" ]
+}
+wait_until 20 banner_shown || echo "the banner did not appear in time"
 
 # ---- geometry and size limits (no ORALIS.INI: 80 x 9 by 25 x 22 pixels)
 eval "$(xdotool getwindowgeometry --shell "$wid")"
@@ -90,18 +114,11 @@ echo "$hints" | grep -q "maximum size: 720 by 550" && pass "maximum size 80 x 25
   fail "maximum size: $hints"
 
 # ---- colours on a screenshot of the window
-import -window "$wid" "$work/start.png" 2>/dev/null
-pixel() { # x y -> #RRGGBB
-  convert "$1" -crop "1x1+$2+$3" +repage -depth 8 txt:- | grep -o '#[0-9A-Fa-f]\{6\}' | head -n 1
-}
 cell_has() { # image column row colour
   convert "$1" -crop "9x22+$(($2 * 9))+$(($3 * 22))" +repage -depth 8 -format %c histogram:info:- |
     grep -qi "$4"
 }
-if [ "$mode" = demo ]; then
-  blank_col=0 letter_col=1
-else
-  blank_col=1 letter_col=2
+if [ "$mode" = probe ]; then
   [ "$(pixel "$work/start.png" 94 121)" = "#FF0000" ] && pass "red cell (10, 5)" ||
     fail "cell (10, 5) is $(pixel "$work/start.png" 94 121)"
 fi
@@ -118,15 +135,17 @@ sleep 0.3
 xdotool key --delay 100 F1
 xdotool key --delay 100 ctrl+Up
 xdotool type --delay 100 'ã'
-sleep 1
-if [ "$mode" = demo ]; then
-  keys=$(grep -x -E '0 59|0 113|227' "$log" | tr '\n' '|')
-  expected='0 59|0 113|227|'
-else
-  keys=$(grep -E '^(KeyDown (112|38)|Char 227) ' "$log" | cut -d' ' -f1-5 | tr '\n' '|')
-  expected='KeyDown 112 0 0 0|KeyDown 38 0 1 0|Char 227 0 0 0|'
-fi
-[ "$keys" = "$expected" ] && pass "F1, Ctrl+Up and typed ã arrive" ||
+keys_arrived() {
+  if [ "$mode" = demo ]; then
+    keys=$(grep -x -E '0 59|0 113|227' "$log" | tr '\n' '|')
+    expected='0 59|0 113|227|'
+  else
+    keys=$(grep -E '^(KeyDown (112|38)|Char 227) ' "$log" | cut -d' ' -f1-5 | tr '\n' '|')
+    expected='KeyDown 112 0 0 0|KeyDown 38 0 1 0|Char 227 0 0 0|'
+  fi
+  [ "$keys" = "$expected" ]
+}
+wait_until 10 keys_arrived && pass "F1, Ctrl+Up and typed ã arrive" ||
   fail "keys: got '$keys', expected '$expected'"
 
 # Dead keys and the ABNT2 layout (probe only: its log shows every message).
@@ -135,27 +154,37 @@ if [ "$mode" = probe ] && command -v setxkbmap >/dev/null && setxkbmap -layout b
   : >"$work/before-dead"
   cp "$log" "$work/before-dead"
   xdotool key --delay 100 dead_tilde a dead_acute e ccedilla
-  sleep 1
-  got=$(tail -n +"$(($(wc -l <"$work/before-dead") + 1))" "$log" | grep '^Char ' | cut -d' ' -f2 |
-    tr '\n' ' ')
-  [ "$got" = "227 233 231 " ] && pass "ABNT2 dead keys give ã é ç" ||
+  dead_keys_arrived() {
+    got=$(tail -n +"$(($(wc -l <"$work/before-dead") + 1))" "$log" | grep '^Char ' |
+      cut -d' ' -f2 | tr '\n' ' ')
+    [ "$got" = "227 233 231 " ]
+  }
+  wait_until 10 dead_keys_arrived && pass "ABNT2 dead keys give ã é ç" ||
     fail "ABNT2 dead keys: got '$got', expected '227 233 231 '"
   setxkbmap -layout us 2>/dev/null
 fi
 
 # ---- magnifier: right button held near the banner enlarges it, release restores
+# The screen settles first (the demo echoes the keys).
 sleep 0.5
-import -window "$wid" "$work/before.png" 2>/dev/null
+shot "$work/before.png"
+differing() { compare -metric AE "$1" "$2" null: 2>&1 | cut -d' ' -f1; }
 xdotool mousemove --window "$wid" 100 15
 sleep 0.3
 xdotool mousedown 3
-sleep 1
-import -window "$wid" "$work/magnified.png" 2>/dev/null
+magnified() {
+  shot "$work/magnified.png"
+  changed=$(differing "$work/before.png" "$work/magnified.png")
+  [ "${changed%.*}" -gt 500 ] 2>/dev/null
+}
+wait_until 10 magnified
 xdotool mouseup 3
-sleep 1
-import -window "$wid" "$work/after.png" 2>/dev/null
-changed=$(compare -metric AE "$work/before.png" "$work/magnified.png" null: 2>&1 | cut -d' ' -f1)
-restored=$(compare -metric AE "$work/before.png" "$work/after.png" null: 2>&1 | cut -d' ' -f1)
+restored_view() {
+  shot "$work/after.png"
+  restored=$(differing "$work/before.png" "$work/after.png")
+  [ "$restored" = 0 ]
+}
+wait_until 10 restored_view
 [ "${changed%.*}" -gt 500 ] 2>/dev/null && pass "magnifier changes $changed pixels" ||
   fail "magnifier changed '$changed' pixels"
 [ "$restored" = 0 ] && pass "picture restored on release" ||
