@@ -160,7 +160,7 @@ class OoxmlParser {
  private:
   std::optional<ShapeId> shape(pugi::xml_node node, int depth);
   void shapes(pugi::xml_node tree, int depth, std::vector<ShapeId>& out);
-  std::optional<ShapeId> table(pugi::xml_node frame, pugi::xml_node tbl, int depth);
+  std::optional<ShapeId> table(pugi::xml_node frame, pugi::xml_node tbl);
   static std::u16string bodyText(pugi::xml_node txBody);
   static std::u16string alternative(pugi::xml_node node);
 
@@ -206,7 +206,7 @@ bool isLineGeometry(pugi::xml_node sp) {
          p.starts_with("curvedConnector");
 }
 
-std::optional<ShapeId> OoxmlParser::table(pugi::xml_node frame, pugi::xml_node tbl, int depth) {
+std::optional<ShapeId> OoxmlParser::table(pugi::xml_node frame, pugi::xml_node tbl) {
   Shape group;
   group.alternativeText = alternative(frame);
   for (pugi::xml_node tr : tbl.children()) {
@@ -221,7 +221,6 @@ std::optional<ShapeId> OoxmlParser::table(pugi::xml_node frame, pugi::xml_node t
       group.members.push_back(document_.add(std::move(cell)));
     }
   }
-  (void)depth;
   return document_.add(std::move(group));
 }
 
@@ -240,7 +239,7 @@ std::optional<ShapeId> OoxmlParser::shape(pugi::xml_node node, int depth) {
     s.members = std::move(members);
   } else if (name == "graphicFrame") {
     pugi::xml_node tbl = child(child(child(node, "graphic"), "graphicData"), "tbl");
-    if (tbl) return table(node, tbl, depth);
+    if (tbl) return table(node, tbl);
     s.alternativeText = alternative(node);
   } else if (name == "cxnSp" || name == "pic" || name == "contentPart") {
     s.alternativeText = alternative(node);
