@@ -164,6 +164,21 @@ if [ "$mode" = probe ] && command -v setxkbmap >/dev/null && setxkbmap -layout b
   setxkbmap -layout us 2>/dev/null
 fi
 
+# Keys whose text X and the platform of the key tables disagree on: Alt+A
+# and Ctrl+Alt+0 bring no character, Ctrl+C brings 3, Ctrl+Pause is Break.
+if [ "$mode" = probe ]; then
+  cp "$log" "$work/before-mods"
+  xdotool key --delay 100 ctrl+Pause alt+a ctrl+alt+0 ctrl+c
+  mod_keys_arrived() {
+    got=$(tail -n +"$(($(wc -l <"$work/before-mods") + 1))" "$log" |
+      grep -E '^(KeyDown|SysKeyDown|Char) ' | grep -v -E '^(KeyDown|SysKeyDown) (16|17|18) ' |
+      cut -d' ' -f1-5 | tr '\n' '|')
+    [ "$got" = "KeyDown 3 0 1 0|SysKeyDown 65 0 0 1|KeyDown 48 0 1 1|KeyDown 67 0 1 0|Char 3 0 1 0|" ]
+  }
+  wait_until 10 mod_keys_arrived && pass "Ctrl+Break, Alt+A, Ctrl+Alt+0, Ctrl+C" ||
+    fail "modified keys: got '$got'"
+fi
+
 # ---- magnifier: right button held near the banner enlarges it, release restores
 # The screen settles first (the demo echoes the keys).
 sleep 0.5
