@@ -10,6 +10,7 @@
 #include <optional>
 
 #include "platform/cp1252.h"
+#include "platform/sdl_server_copy.h"
 
 #if defined(__has_feature)
 #if __has_feature(address_sanitizer)
@@ -449,6 +450,10 @@ std::unique_ptr<SdlWindowBackend> SdlWindowBackend::create() {
   // The Close button must reach the console as a Close message; SDL would
   // otherwise add a quit event when the last window is asked to close.
   SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
+  // The canvas is already the picture: the window's own frame buffer is the
+  // cheapest way to show it, where an accelerated one would re-create the
+  // window and pass every frame through a texture.
+  SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
   if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return nullptr;
   // With no display SDL settles on a driver that shows nothing; a window
   // nobody can see must not pass for one, unless that driver was asked for.
@@ -575,6 +580,7 @@ void SdlWindowBackend::destroyWindow() {
   magnified_.reset();
   canvas_.reset();
   dirty_ = false;
+  serverCopy_.reset();
   window_.reset();
   lastSurface_ = nullptr;
   minW_ = minH_ = maxW_ = maxH_ = 0;
@@ -606,6 +612,7 @@ SDL_Surface* SdlWindowBackend::windowSurface() {
   if (surface != nullptr && surface != lastSurface_) {
     lastSurface_ = surface;
     applySizeLimits();
+    serverCopy_ = std::make_unique<sdl_detail::ServerCopy>(window_.get());
     if (canvas_) markDirty(0, 0, canvas_->w, canvas_->h);
   }
   return surface;
@@ -855,19 +862,29 @@ void SdlWindowBackend::scrollUp(int x, int y, int w, int h, int dy) {
   if (!canvas_ || w <= 0 || h <= 0 || dy == 0) return;
   SDL_Surface* s = canvas_.get();
   const int x0 = std::max(0, x), x1 = std::min(s->w, x + w);
-  if (x0 >= x1) return;
+  // The rows that have a source and a destination inside the canvas.
+  const int first = std::max({0, -y, dy - y}), end = std::min({h, s->h - y, s->h - y + dy});
+  if (x0 >= x1 || first >= end) return;
+  // Where the display server can copy inside the window, the window is
+  // brought up to date and then scrolled in place: only the rows the
+  // console fills afterwards travel to the server again. The caret and the
+  // magnifier are on the window only, so they rule that out.
+  const bool onServer = serverCopy_ && serverCopy_->available() && !caretShown_ && !magnified_;
+  if (onServer) present();
   if (SDL_LockSurface(s) != 0) return;
   const std::size_t bytes = static_cast<std::size_t>(x1 - x0) * sizeof(std::uint32_t);
   // Rows move up when dy > 0: copy from the top so no source row is
   // overwritten before it is read; the other way round for dy < 0.
-  for (int i = 0; i < h; ++i) {
-    const int row = dy > 0 ? i : h - 1 - i;
-    const int from = y + row, to = y + row - dy;
-    if (from < 0 || from >= s->h || to < 0 || to >= s->h) continue;
-    std::memmove(rowOf(s, to) + x0, rowOf(s, from) + x0, bytes);
+  for (int i = first; i < end; ++i) {
+    const int row = dy > 0 ? i : end - 1 - (i - first);
+    std::memmove(rowOf(s, y + row - dy) + x0, rowOf(s, y + row) + x0, bytes);
   }
   SDL_UnlockSurface(s);
-  markDirty(x0, y - dy, x1 - x0, h);
+  if (onServer && !dirty_) {
+    serverCopy_->copy(x0, y + first, x1 - x0, end - first, x0, y + first - dy);
+  } else {
+    markDirty(x0, y + first - dy, x1 - x0, end - first);
+  }
 }
 
 void SdlWindowBackend::invalidateAll() {

@@ -20,6 +20,8 @@ namespace lamina::platform {
 
 namespace sdl_detail {
 
+class ServerCopy;
+
 struct SurfaceDeleter {
   void operator()(SDL_Surface* s) const;
 };
@@ -130,6 +132,7 @@ class SdlWindowBackend final : public WindowBackend {
   SDL_Surface* lastSurface_ = nullptr;  // owned by SDL, not by us
   int minW_ = 0, minH_ = 0, maxW_ = 0, maxH_ = 0;
   sdl_detail::SurfacePtr canvas_;
+  std::unique_ptr<sdl_detail::ServerCopy> serverCopy_;
   sdl_detail::SurfacePtr snapshot_;
   sdl_detail::SurfacePtr magnified_;
 

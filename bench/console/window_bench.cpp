@@ -56,7 +56,9 @@ bool runOnce(const std::filesystem::path& ini, bool lento, int lines, Figures& f
 
 // The window side alone, as the console drives it per scrolled line: the
 // 25 rows redrawn (LENTO off) or 24 rows copied and one filled (LENTO on),
-// with and without copying the picture to the display.
+// with and without copying the picture to the display (where the server
+// copies the scrolled rows itself, a scroll first brings the window up to
+// date, so the two LENTO on figures differ little).
 void backendFigures(int lines) {
   using lamina::platform::Rgb;
   auto window = lamina::platform::SdlWindowBackend::create();

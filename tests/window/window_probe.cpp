@@ -1,6 +1,7 @@
 // A window of the SDL backend driven from outside (xdotool) under a virtual
 // display: draws a known picture, logs every message it receives, runs the
-// right-button magnifier as the console does, and ends on Esc or Close.
+// right-button magnifier as the console does, scrolls three lines on F5 and
+// draws its picture again on F6, and ends on Esc or Close.
 //
 //   window_probe LOG_FILE
 //
@@ -115,6 +116,16 @@ int main(int argc, char** argv) {
           drawPicture(*window);
           break;
         case MessageType::KeyDown:
+          if (m.code == lamina::platform::vk::F1 + 4) {
+            // F5: three lines of scrolling, as the console does with LENTO.
+            for (int i = 0; i < 3; ++i) {
+              window->scrollUp(0, kCellH, 80 * kCellW, 24 * kCellH, kCellH);
+              window->fillRect(0, 24 * kCellH, 80 * kCellW, kCellH, Rgb{0, 0, 0});
+              window->present();
+            }
+          } else if (m.code == lamina::platform::vk::F1 + 5) {
+            drawPicture(*window);  // F6: back to the start
+          }
           if (m.code != lamina::platform::vk::Escape) break;
           [[fallthrough]];
         case MessageType::Close:

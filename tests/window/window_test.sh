@@ -179,6 +179,21 @@ if [ "$mode" = probe ]; then
     fail "modified keys: got '$got'"
 fi
 
+# Scrolling by pixel copy: three lines up, the red cell goes from row 5 to
+# row 2 and the banner leaves the screen.
+if [ "$mode" = probe ]; then
+  xdotool key F5
+  scrolled() {
+    shot "$work/scrolled.png" &&
+      [ "$(pixel "$work/scrolled.png" 94 $((2 * 22 + 11)))" = "#FF0000" ] &&
+      [ "$(pixel "$work/scrolled.png" 94 $((5 * 22 + 11)))" = "#000000" ] &&
+      [ "$(pixel "$work/scrolled.png" 13 11)" = "#000000" ]
+  }
+  wait_until 10 scrolled && pass "scrolled three lines" || fail "scrolled picture wrong"
+  xdotool key F6
+  wait_until 10 banner_shown || fail "picture not drawn again after scrolling"
+fi
+
 # ---- magnifier: right button held near the banner enlarges it, release restores
 # The screen settles first (the demo echoes the keys).
 sleep 0.5

@@ -1,0 +1,51 @@
+// Kept apart from the window backend: the X headers define names (None,
+// Status, Bool) that clash with the console's own.
+#include "platform/sdl_server_copy.h"
+
+#include <SDL.h>
+#include <SDL_syswm.h>
+
+namespace lamina::platform::sdl_detail {
+
+ServerCopy::ServerCopy(SDL_Window* window) {
+#if defined(SDL_VIDEO_DRIVER_X11)
+  SDL_SysWMinfo info;
+  SDL_VERSION(&info.version);
+  if (window == nullptr || SDL_GetWindowWMInfo(window, &info) != SDL_TRUE ||
+      info.subsystem != SDL_SYSWM_X11) {
+    return;
+  }
+  Display* display = info.info.x11.display;
+  XGCValues values{};
+  // No exposure events for parts of the source that are not on screen: the
+  // window is repainted whole when it is exposed again.
+  values.graphics_exposures = False;
+  GC gc = XCreateGC(display, info.info.x11.window, GCGraphicsExposures, &values);
+  if (gc == nullptr) return;
+  display_ = display;
+  window_ = info.info.x11.window;
+  gc_ = gc;
+#else
+  (void)window;
+#endif
+}
+
+ServerCopy::~ServerCopy() {
+#if defined(SDL_VIDEO_DRIVER_X11)
+  if (gc_ != nullptr) XFreeGC(static_cast<Display*>(display_), static_cast<GC>(gc_));
+#endif
+}
+
+void ServerCopy::copy(int x, int y, int w, int h, int toX, int toY) {
+#if defined(SDL_VIDEO_DRIVER_X11)
+  if (gc_ == nullptr || w <= 0 || h <= 0) return;
+  auto* display = static_cast<Display*>(display_);
+  XCopyArea(display, window_, window_, static_cast<GC>(gc_), x, y, static_cast<unsigned>(w),
+            static_cast<unsigned>(h), toX, toY);
+  XFlush(display);
+#else
+  (void)x, (void)y, (void)w, (void)h, (void)toX, (void)toY;
+#endif
+}
+
+}  // namespace lamina::platform::sdl_detail
