@@ -7,7 +7,7 @@ packages=(
   build-essential cmake ninja-build pkg-config git
   g++ clang libclang-rt-14-dev clang-format
   googletest libgtest-dev libgmock-dev libbenchmark-dev
-  libsdl2-dev libsdl2-ttf-dev libfontconfig-dev fonts-dejavu-core
+  libsdl2-dev libsdl2-ttf-dev libfontconfig-dev libx11-dev fonts-dejavu-core
   libgsf-1-dev libzip-dev libpugixml-dev
   libespeak-ng-dev espeak-ng-data libspeechd-dev wbrazilian
   xvfb xauth xdotool x11-utils imagemagick sox catdoc
