@@ -1,11 +1,22 @@
 // lamina: converts a presentation into a plain text file, talking.
+#include <cstdio>
 #include <string_view>
 
+#include "app/program.h"
 #include "converter/batch.h"
 
 int main(int argc, char** argv) {
   if (argc > 1 && std::string_view(argv[1]) == "--batch") {
     return lamina::converter::runBatch(argc, argv);
   }
+  const lamina::app::Options options = lamina::app::parseOptions(argc, argv);
+  if (!options.error.empty()) {
+    std::fprintf(stderr, "lamina: %s\n", options.error.c_str());
+    return 2;
+  }
+  lamina::app::Program program(options);
+  // Until the talking conversion sequence is in place, the program shows the
+  // console demo (also with --demo-console).
+  lamina::app::runConsoleDemo(program.console(), options.keyLog);
   return 0;
 }

@@ -34,8 +34,8 @@ function(lamina_test name)
   cmake_parse_arguments(ARG "" "" "SOURCES;DEPS" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
   lamina_defaults(${name})
-  target_link_libraries(${name} PRIVATE ${ARG_DEPS} GTest::gtest GTest::gtest_main GTest::gmock)
-  gtest_discover_tests(${name} WORKING_DIRECTORY ${CMAKE_SOURCE_DIR}
-    PROPERTIES ENVIRONMENT "ORALIS_DIR=${CMAKE_BINARY_DIR}/test-oralis;SDL_AUDIODRIVER=dummy"
-    DISCOVERY_TIMEOUT 60)
+  target_link_libraries(${name} PRIVATE ${ARG_DEPS} lamina_test_main GTest::gtest GTest::gmock)
+  # The environment (dummy sound driver, the build tree's ORALIS_DIR) is set
+  # by the tests' own main.
+  gtest_discover_tests(${name} WORKING_DIRECTORY ${CMAKE_SOURCE_DIR} DISCOVERY_TIMEOUT 60)
 endfunction()

@@ -19,18 +19,33 @@ using platform::MessageType;
 namespace {
 
 constexpr std::array<platform::Rgb, 16> kColours = {{
-    {0, 0, 0},       {0, 0, 255},     {0, 255, 0},     {0, 255, 255},
-    {255, 0, 0},     {142, 0, 142},   {68, 34, 34},    {192, 192, 192},
-    {128, 128, 128}, {128, 128, 255}, {128, 255, 128}, {128, 255, 255},
-    {255, 128, 128}, {255, 128, 255}, {255, 255, 0},   {255, 255, 255},
+    {0, 0, 0},
+    {0, 0, 255},
+    {0, 255, 0},
+    {0, 255, 255},
+    {255, 0, 0},
+    {142, 0, 142},
+    {68, 34, 34},
+    {192, 192, 192},
+    {128, 128, 128},
+    {128, 128, 255},
+    {128, 255, 128},
+    {128, 255, 255},
+    {255, 128, 128},
+    {255, 128, 255},
+    {255, 255, 0},
+    {255, 255, 255},
 }};
 
 // The sizes a settings file may ask for are kept within what a screen can
 // show, so that a mistyped number cannot make a window of no or huge size.
-int clampSize(int value, int low, int high) { return std::max(low, std::min(value, high)); }
+int clampSize(int value, int low, int high) {
+  return std::max(low, std::min(value, high));
+}
 
 void putLittle32(std::vector<std::uint8_t>& b, std::size_t at, std::uint32_t v) {
-  for (int i = 0; i < 4; ++i) b[at + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(v >> (8 * i));
+  for (int i = 0; i < 4; ++i)
+    b[at + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(v >> (8 * i));
 }
 
 }  // namespace
@@ -94,12 +109,11 @@ void Console::ensureConsole() {
   spec.height = windowHeight_;
   spec.maximised = settings_.maximised;
   backend_.createWindow(spec);
-  backend_.setSizeLimits(
-      2 * frame.frameWidth + 16 * cellWidth_,
-      2 * frame.frameHeight + 4 * cellHeight_ + frame.captionHeight,
-      std::min(kColumns * cellWidth_, frame.screenWidth) + 2 * frame.frameWidth,
-      std::min(frame.captionHeight + kRows * cellHeight_, frame.screenHeight) +
-          2 * frame.frameHeight);
+  backend_.setSizeLimits(2 * frame.frameWidth + 16 * cellWidth_,
+                         2 * frame.frameHeight + 4 * cellHeight_ + frame.captionHeight,
+                         std::min(kColumns * cellWidth_, frame.screenWidth) + 2 * frame.frameWidth,
+                         std::min(frame.captionHeight + kRows * cellHeight_, frame.screenHeight) +
+                             2 * frame.frameHeight);
   repaintAll();
   setBrailleMode(settings_.brailleMode);
 }
@@ -141,7 +155,9 @@ void Console::scrolled() {
   }
 }
 
-void Console::bell() { tones_.beep(); }
+void Console::bell() {
+  tones_.beep();
+}
 
 void Console::write(std::string_view text) {
   if (text.empty()) return;
@@ -237,7 +253,12 @@ std::uint8_t Console::readKey() {
     reading_ = true;
     backend_.setAwaitingKey(true);
     if (focused_) showCaret();
-    while (!keyPressed()) backend_.waitMessage();
+    // A key whose messages queue nothing (Alt+letter, a held dot key) leaves
+    // the wait going; the backend is told again that a key is awaited.
+    while (!keyPressed()) {
+      backend_.setAwaitingKey(true);
+      backend_.waitMessage();
+    }
     if (focused_) hideCaret();
     backend_.setAwaitingKey(false);
     reading_ = false;
@@ -267,7 +288,9 @@ void Console::sleepPumping(unsigned ms) {
   pumpMessages();
 }
 
-void Console::setWaveDoneHandler(WaveDoneHandler handler) { waveDone_ = std::move(handler); }
+void Console::setWaveDoneHandler(WaveDoneHandler handler) {
+  waveDone_ = std::move(handler);
+}
 
 void Console::postMessage(std::uint32_t id, std::uintptr_t param1, std::uintptr_t param2) {
   Message message;
@@ -354,8 +377,8 @@ void Console::paint(const Message& message) {
 }
 
 void Console::showCaret() {
-  backend_.showCaret(screen_.cursorX() * cellWidth_, screen_.cursorY() * cellHeight_ + metrics_.ascent,
-                     cellWidth_, 2);
+  backend_.showCaret(screen_.cursorX() * cellWidth_,
+                     screen_.cursorY() * cellHeight_ + metrics_.ascent, cellWidth_, 2);
   backend_.present();
   caretShown_ = true;
 }
@@ -449,7 +472,8 @@ std::vector<std::uint8_t> Console::toneBlock(int f) {
     std::fill_n(b.begin() + start, std::min<long>(half + 1, static_cast<long>(kBlock) - start), 96);
     const long second = start + half;
     std::fill_n(b.begin() + second,
-                std::max<long>(0, std::min<long>(p - half + 1, static_cast<long>(kBlock) - second)), 160);
+                std::max<long>(0, std::min<long>(p - half + 1, static_cast<long>(kBlock) - second)),
+                160);
     ++k;
     start = 44 + (k * 11025) / f;
   } while (start <= 11025 - p);
@@ -483,7 +507,9 @@ void Console::stopTone() {
   toneOn_ = false;
 }
 
-void Console::setBrailleMode(int mode) { keyboard_.setBrailleMode(mode); }
+void Console::setBrailleMode(int mode) {
+  keyboard_.setBrailleMode(mode);
+}
 
 // ---- clipboard ----
 

@@ -27,33 +27,43 @@ struct ExtendedKey {
 };
 
 constexpr std::array<ExtendedKey, 22> kExtendedKeys = {{
-    {vk::F1, 59, 94},       {vk::F1 + 1, 60, 95},  {vk::F1 + 2, 61, 96},  {vk::F1 + 3, 62, 97},
-    {vk::F1 + 4, 63, 98},   {vk::F1 + 5, 64, 99},  {vk::F1 + 6, 65, 100}, {vk::F1 + 7, 66, 101},
-    {vk::F1 + 8, 67, 102},  {vk::F10, 68, 103},    {vk::F11, 69, 104},    {vk::F12, 70, 105},
-    {vk::Insert, 82, 255},  {vk::Delete, 83, 83},  {vk::Home, 71, 119},   {vk::End, 79, 117},
-    {vk::Prior, 73, 132},   {vk::Next, 81, 118},   {vk::Up, 72, 113},     {vk::Down, 80, 114},
-    {vk::Left, 75, 115},    {vk::Right, 77, 116},
+    {vk::F1, 59, 94},      {vk::F1 + 1, 60, 95}, {vk::F1 + 2, 61, 96},  {vk::F1 + 3, 62, 97},
+    {vk::F1 + 4, 63, 98},  {vk::F1 + 5, 64, 99}, {vk::F1 + 6, 65, 100}, {vk::F1 + 7, 66, 101},
+    {vk::F1 + 8, 67, 102}, {vk::F10, 68, 103},   {vk::F11, 69, 104},    {vk::F12, 70, 105},
+    {vk::Insert, 82, 255}, {vk::Delete, 83, 83}, {vk::Home, 71, 119},   {vk::End, 79, 117},
+    {vk::Prior, 73, 132},  {vk::Next, 81, 118},  {vk::Up, 72, 113},     {vk::Down, 80, 114},
+    {vk::Left, 75, 115},   {vk::Right, 77, 116},
 }};
 
 // PC scan codes of the letters A..Z.
-constexpr std::array<std::uint8_t, 26> kLetterScanCodes = {
-    30, 48, 46, 32, 18, 33, 34, 35, 23, 36, 37, 38, 50,
-    49, 24, 25, 16, 19, 31, 20, 22, 47, 17, 45, 21, 44};
+constexpr std::array<std::uint8_t, 26> kLetterScanCodes = {30, 48, 46, 32, 18, 33, 34, 35, 23,
+                                                           36, 37, 38, 50, 49, 24, 25, 16, 19,
+                                                           31, 20, 22, 47, 17, 45, 21, 44};
 
 std::uint8_t dotBit(std::uint32_t v) {
   switch (v) {
-    case 'F': return 1;
-    case 'D': return 2;
-    case 'S': return 4;
-    case 'J': return 8;
-    case 'K': return 16;
-    case 'L': return 32;
-    case vk::Space: return 64;
-    default: return 0;
+    case 'F':
+      return 1;
+    case 'D':
+      return 2;
+    case 'S':
+      return 4;
+    case 'J':
+      return 8;
+    case 'K':
+      return 16;
+    case 'L':
+      return 32;
+    case vk::Space:
+      return 64;
+    default:
+      return 0;
   }
 }
 
-bool isLetterKey(std::uint32_t v) { return v >= 'A' && v <= 'Z'; }
+bool isLetterKey(std::uint32_t v) {
+  return v >= 'A' && v <= 'Z';
+}
 
 }  // namespace
 
@@ -89,7 +99,8 @@ bool Keyboard::pushPair(std::uint8_t code) {
 
 std::uint8_t Keyboard::pop() {
   const std::uint8_t first = queue_[0];
-  for (int i = 1; i < count_; ++i) queue_[static_cast<std::size_t>(i - 1)] = queue_[static_cast<std::size_t>(i)];
+  for (int i = 1; i < count_; ++i)
+    queue_[static_cast<std::size_t>(i - 1)] = queue_[static_cast<std::size_t>(i)];
   --count_;
   return first;
 }
@@ -157,7 +168,8 @@ std::uint8_t Keyboard::applySignRules(std::uint8_t x) {
       numberMode_ = false;
     }
   }
-  if ((capitalNext_ || capitalsLocked_) && x >= 'a' && x <= 'z') x = static_cast<std::uint8_t>(x - 32);
+  if ((capitalNext_ || capitalsLocked_) && x >= 'a' && x <= 'z')
+    x = static_cast<std::uint8_t>(x - 32);
   if (x == kNumberSign) {
     numberMode_ = true;
     return kNoCharacter;

@@ -25,7 +25,9 @@ char32_t toUnicode(unsigned char byte) {
   return byte;
 }
 
-bool canEncode(char32_t cp) { return encode(cp) >= 0; }
+bool canEncode(char32_t cp) {
+  return encode(cp) >= 0;
+}
 
 char fromUnicode(char32_t cp) {
   const int b = encode(cp);
@@ -98,7 +100,8 @@ std::string toUtf8(std::string_view text) {
 std::u16string toUtf16(std::string_view text) {
   std::u16string out;
   out.reserve(text.size());
-  for (char c : text) out.push_back(static_cast<char16_t>(toUnicode(static_cast<unsigned char>(c))));
+  for (char c : text)
+    out.push_back(static_cast<char16_t>(toUnicode(static_cast<unsigned char>(c))));
   return out;
 }
 

@@ -43,7 +43,9 @@ void HeadlessWindow::setSizeLimits(int minWidth, int minHeight, int maxWidth, in
   limits_ = {minWidth, minHeight, maxWidth, maxHeight};
 }
 
-void HeadlessWindow::destroyWindow() { created_ = false; }
+void HeadlessWindow::destroyWindow() {
+  created_ = false;
+}
 
 bool HeadlessWindow::feedLocked() {
   if (!awaitingKey_ || !queue_.empty()) return false;
@@ -57,6 +59,8 @@ bool HeadlessWindow::feedLocked() {
       continue;
     }
     for (const Message& m : step.messages) queue_.push_back(m);
+    // One key for each wait: the console asks again when it still waits.
+    awaitingKey_ = false;
     return true;
   }
   if (scriptEnded_ && !closeSent_) {
@@ -82,8 +86,8 @@ void HeadlessWindow::waitMessage() {
   std::unique_lock lock(mutex_);
   for (;;) {
     if (!queue_.empty() || feedLocked()) return;
-    const bool pausing = awaitingKey_ && !script_.empty() &&
-                         std::chrono::steady_clock::now() < due_;
+    const bool pausing =
+        awaitingKey_ && !script_.empty() && std::chrono::steady_clock::now() < due_;
     if (pausing) {
       wake_.wait_until(lock, due_);
     } else {
@@ -125,7 +129,9 @@ void HeadlessWindow::showCaret(int x, int y, int w, int h) {
   caret_ = {x, y, w, h};
 }
 
-void HeadlessWindow::drawSnapshot(int sx, int sy, int sw, int sh) { magnified_ = {sx, sy, sw, sh}; }
+void HeadlessWindow::drawSnapshot(int sx, int sy, int sw, int sh) {
+  magnified_ = {sx, sy, sw, sh};
+}
 
 bool HeadlessWindow::getClipboard(std::string& text, bool& hasText) {
   if (!clipboardOpenable_) return false;

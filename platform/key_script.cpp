@@ -17,12 +17,24 @@ struct NamedKey {
 };
 
 constexpr std::array<NamedKey, 18> kNamedKeys = {{
-    {"UP", vk::Up, -1},         {"DOWN", vk::Down, -1},     {"LEFT", vk::Left, -1},
-    {"RIGHT", vk::Right, -1},   {"HOME", vk::Home, -1},     {"END", vk::End, -1},
-    {"PGUP", vk::Prior, -1},    {"PGDN", vk::Next, -1},     {"INS", vk::Insert, -1},
-    {"INSERT", vk::Insert, -1}, {"DEL", vk::Delete, -1},    {"DELETE", vk::Delete, -1},
-    {"ENTER", vk::Return, 13},  {"ESC", vk::Escape, 27},    {"TAB", vk::Tab, 9},
-    {"BACKSPACE", vk::Back, 8}, {"SPACE", vk::Space, 32},   {"BREAK", vk::Cancel, -1},
+    {"UP", vk::Up, -1},
+    {"DOWN", vk::Down, -1},
+    {"LEFT", vk::Left, -1},
+    {"RIGHT", vk::Right, -1},
+    {"HOME", vk::Home, -1},
+    {"END", vk::End, -1},
+    {"PGUP", vk::Prior, -1},
+    {"PGDN", vk::Next, -1},
+    {"INS", vk::Insert, -1},
+    {"INSERT", vk::Insert, -1},
+    {"DEL", vk::Delete, -1},
+    {"DELETE", vk::Delete, -1},
+    {"ENTER", vk::Return, 13},
+    {"ESC", vk::Escape, 27},
+    {"TAB", vk::Tab, 9},
+    {"BACKSPACE", vk::Back, 8},
+    {"SPACE", vk::Space, 32},
+    {"BREAK", vk::Cancel, -1},
 }};
 
 std::string upper(std::string_view s) {
@@ -84,7 +96,8 @@ ScriptStep named(std::string_view body) {
     }
     rest.erase(0, plus + 1);
   }
-  if (rest.size() == 1 && ((rest[0] >= 'A' && rest[0] <= 'Z') || (rest[0] >= '0' && rest[0] <= '9'))) {
+  if (rest.size() == 1 &&
+      ((rest[0] >= 'A' && rest[0] <= 'Z') || (rest[0] >= '0' && rest[0] <= '9'))) {
     const auto key = static_cast<std::uint32_t>(rest[0]);
     int character = -1;
     if (!mods.alt || mods.ctrl) {

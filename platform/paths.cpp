@@ -58,6 +58,8 @@ fs::path findNoCase(const fs::path& dir, std::string_view name) {
   return exact;
 }
 
-fs::path oralisIni() { return findNoCase(windowsDirectory(), "ORALIS.INI"); }
+fs::path oralisIni() {
+  return findNoCase(windowsDirectory(), "ORALIS.INI");
+}
 
 }  // namespace lamina::paths

@@ -6,7 +6,9 @@
 namespace lamina::profile {
 namespace {
 
-bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f'; }
+bool isBlank(char c) {
+  return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f';
+}
 
 std::string_view trim(std::string_view s) {
   while (!s.empty() && isBlank(s.front())) s.remove_prefix(1);
@@ -17,9 +19,7 @@ std::string_view trim(std::string_view s) {
 bool equalNoCase(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
   for (std::size_t i = 0; i < a.size(); ++i) {
-    auto lower = [](char c) {
-      return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c;
-    };
+    auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; };
     if (lower(a[i]) != lower(b[i])) return false;
   }
   return true;
@@ -45,8 +45,8 @@ std::string readStringFromText(std::string_view text, std::string_view section,
     if (line.empty() || line.front() == ';') continue;
     if (line.front() == '[') {
       const std::size_t close = line.find(']');
-      const std::string_view name =
-          trim(line.substr(1, close == std::string_view::npos ? std::string_view::npos : close - 1));
+      const std::string_view name = trim(
+          line.substr(1, close == std::string_view::npos ? std::string_view::npos : close - 1));
       inSection = equalNoCase(name, section);
       continue;
     }

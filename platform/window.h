@@ -124,7 +124,8 @@ class WindowBackend {
   virtual void waitMessage() = 0;
   virtual void postMessage(const Message& message) = 0;
   // The console tells when it waits for a key (readKey). A real window
-  // ignores this; the headless backend types its next scripted key only then.
+  // ignores this; the headless backend types its next scripted key only
+  // then, one key for each time it is told.
   virtual void setAwaitingKey(bool awaiting) = 0;
 
   // Drawing into the client area; shown by present().

@@ -63,7 +63,8 @@ class ConsoleFixture {
   }
   std::string row(int y) {
     std::string line;
-    for (int x = 1; x <= kColumns; ++x) line.push_back(static_cast<char>(console->screenCharAt(x, y)));
+    for (int x = 1; x <= kColumns; ++x)
+      line.push_back(static_cast<char>(console->screenCharAt(x, y)));
     return line;
   }
 

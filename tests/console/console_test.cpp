@@ -187,7 +187,8 @@ TEST(ConsoleInput, CaretShowsOnlyWhileAKeyIsAwaited) {
 TEST(ConsoleInput, WaveDoneMessagesReachTheHandlerWithTheirParameters) {
   ConsoleFixture f;
   std::vector<std::pair<std::uintptr_t, std::uintptr_t>> seen;
-  f.console->setWaveDoneHandler([&](std::uintptr_t a, std::uintptr_t b) { seen.emplace_back(a, b); });
+  f.console->setWaveDoneHandler(
+      [&](std::uintptr_t a, std::uintptr_t b) { seen.emplace_back(a, b); });
   f.console->postMessage(lamina::platform::kMsgWaveDone, 7, 9);
   f.console->postMessage(lamina::platform::kMsgSpeechWake, 1, 1);
   EXPECT_FALSE(f.console->keyPressed());
@@ -246,7 +247,7 @@ TEST(ConsoleEnd, ScreenDumpHoldsTextThenAttributes) {
   ConsoleFixture f;
   f.console->setBackColor(1);
   f.console->setTextColor(14);
-  f.console->write("Ação");
+  f.console->write("A\xE7\xE3o");  // cp1252 inside, UTF-8 in the dump
   const std::string dump = f.console->screenDumpText();
   std::vector<std::string> lines;
   std::size_t pos = 0;

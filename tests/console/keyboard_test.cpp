@@ -29,11 +29,20 @@ class KeyboardHarness {
   }
   void deliver(const Message& m) {
     switch (m.type) {
-      case MessageType::KeyDown: keyboard.onKeyDown(m.code, m.mods); break;
-      case MessageType::SysKeyDown: keyboard.onSysKeyDown(m.code, m.mods); break;
-      case MessageType::KeyUp: keyboard.onKeyUp(m.code, m.mods); break;
-      case MessageType::Char: keyboard.onChar(static_cast<std::uint8_t>(m.code), m.mods); break;
-      default: break;
+      case MessageType::KeyDown:
+        keyboard.onKeyDown(m.code, m.mods);
+        break;
+      case MessageType::SysKeyDown:
+        keyboard.onSysKeyDown(m.code, m.mods);
+        break;
+      case MessageType::KeyUp:
+        keyboard.onKeyUp(m.code, m.mods);
+        break;
+      case MessageType::Char:
+        keyboard.onChar(static_cast<std::uint8_t>(m.code), m.mods);
+        break;
+      default:
+        break;
     }
   }
   void fill(int count) {

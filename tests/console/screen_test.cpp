@@ -14,7 +14,9 @@ using lamina::console::ScreenView;
 namespace {
 
 struct RecordingView : ScreenView {
-  void repaintRow(int row, int first, int last) override { repaints.emplace_back(row, first, last); }
+  void repaintRow(int row, int first, int last) override {
+    repaints.emplace_back(row, first, last);
+  }
   void scrolled() override { ++scrolls; }
   void bell() override { ++bells; }
   std::vector<std::tuple<int, int, int>> repaints;
@@ -49,7 +51,9 @@ TEST(Screen, ControlBytesOtherThanBellBackspaceLineEndsAreDropped) {
   Screen s(7);
   RecordingView view;
   s.attach(&view);
-  s.writeChars("A\tB\x1b\x0c" "C\x07");
+  s.writeChars(
+      "A\tB\x1b\x0c"
+      "C\x07");
   EXPECT_EQ(row(s, 1).substr(0, 4), "ABC ");
   EXPECT_EQ(s.cursorColumn(), 4);
   EXPECT_EQ(view.bells, 1);

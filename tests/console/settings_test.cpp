@@ -1,7 +1,6 @@
 #include "console/settings.h"
 
 #include <gtest/gtest.h>
-
 #include <unistd.h>
 
 #include <filesystem>
@@ -66,9 +65,9 @@ TEST_F(SettingsTest, ColourMapAndAttribute) {
 }
 
 TEST_F(SettingsTest, EmptyValuesTakeTheirFallbacks) {
-  const ConsoleSettings s =
-      read("[VIDEO]\nTABCORES=\nCORFUNDO=\nCORLETRA=\nAMPLIF=\nLARGURALETRA=\nALTURALETRA=\n"
-           "PESOLETRA=\nCANTOTELA=\n[BRAILLE]\nMODO=\n");
+  const ConsoleSettings s = read(
+      "[VIDEO]\nTABCORES=\nCORFUNDO=\nCORLETRA=\nAMPLIF=\nLARGURALETRA=\nALTURALETRA=\n"
+      "PESOLETRA=\nCANTOTELA=\n[BRAILLE]\nMODO=\n");
   EXPECT_EQ(s.colourMap[5], 5);
   EXPECT_EQ(s.initialAttribute, 0x07);
   EXPECT_EQ(s.magnification, 2);
@@ -80,8 +79,9 @@ TEST_F(SettingsTest, EmptyValuesTakeTheirFallbacks) {
 }
 
 TEST_F(SettingsTest, FlagsReadTheirFirstLetter) {
-  ConsoleSettings s = read("[VIDEO]\nCORESFIXAS=Sim\nLENTO=s\nCANTOTELA=NAO\nAMPLIF=8\n"
-                           "[BRAILLE]\nMODO=2\n");
+  ConsoleSettings s = read(
+      "[VIDEO]\nCORESFIXAS=Sim\nLENTO=s\nCANTOTELA=NAO\nAMPLIF=8\n"
+      "[BRAILLE]\nMODO=2\n");
   EXPECT_FALSE(s.coloursChangeable);
   EXPECT_TRUE(s.slowScroll);
   EXPECT_TRUE(s.maximised);

@@ -19,7 +19,7 @@ TEST(Cp1252, PortugueseLettersAndSpecials) {
 
 TEST(Cp1252, CharactersOutsideTheCodePageBecomeOneQuestionMark) {
   EXPECT_EQ(cp::fromUtf8("a\u4E2Db"), "a?b");
-  EXPECT_EQ(cp::fromUtf8("a\U0001F600b"), "a?b");   // 4-byte sequence
+  EXPECT_EQ(cp::fromUtf8("a\U0001F600b"), "a?b");    // 4-byte sequence
   EXPECT_EQ(cp::fromUtf16(u"a\U0001F600b"), "a?b");  // surrogate pair is one character
   EXPECT_EQ(cp::fromUtf16(std::u16string(u"a") + char16_t(0xD800) + u"b"), "a?b");
 }
@@ -27,7 +27,9 @@ TEST(Cp1252, CharactersOutsideTheCodePageBecomeOneQuestionMark) {
 TEST(Cp1252, MalformedUtf8NeverReadsPastTheEnd) {
   EXPECT_EQ(cp::fromUtf8("\xE3\x81"), "??");
   EXPECT_EQ(cp::fromUtf8("\xC3"), "?");
-  EXPECT_EQ(cp::fromUtf8("\xFF" "a"), "?a");
+  EXPECT_EQ(cp::fromUtf8("\xFF"
+                         "a"),
+            "?a");
   EXPECT_EQ(cp::fromUtf8("\xC0\x80"), "??");  // overlong form refused
 }
 

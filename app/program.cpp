@@ -1,0 +1,140 @@
+#include "app/program.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iostream>
+#include <thread>
+
+#include "platform/cp1252.h"
+#include "platform/paths.h"
+#include "platform/sdl_tone_sound.h"
+#include "platform/sdl_window.h"
+
+namespace lamina::app {
+
+Options parseOptions(int argc, char** argv) {
+  Options options;
+  for (int i = 1; i < argc; ++i) {
+    const std::string_view arg = argv[i];
+    auto value = [&](std::filesystem::path& into) {
+      if (i + 1 < argc) {
+        into = argv[++i];
+      } else {
+        options.error = std::string(arg) + " needs a file name";
+      }
+    };
+    if (arg == "--demo-console") {
+      options.demo = true;
+    } else if (arg == "--console=headless") {
+      options.console = Options::ConsoleKind::Headless;
+    } else if (arg == "--console=sdl") {
+      options.console = Options::ConsoleKind::Sdl;
+    } else if (arg == "--screen-dump") {
+      value(options.screenDump);
+    } else if (arg == "--key-log") {
+      value(options.keyLog);
+    } else if (arg.starts_with("--")) {
+      options.error = "unknown option " + std::string(arg);
+    } else if (options.presentation.empty()) {
+      options.presentation = cp1252::fromUtf8(arg);
+    }
+  }
+  return options;
+}
+
+Program::Program(const Options& options) {
+  if (options.console != Options::ConsoleKind::Headless)
+    window_ = platform::SdlWindowBackend::create();
+  if (!window_) {
+    if (options.console == Options::ConsoleKind::Sdl) {
+      std::fprintf(stderr, "lamina: no display; using the headless console\n");
+    }
+    auto headless = std::make_unique<platform::HeadlessWindow>();
+    headless_ = headless.get();
+    window_ = std::move(headless);
+    // Keys come from standard input as a script, line by line, so a
+    // person or a test can type while the program runs.
+    std::thread([window = headless_] {
+      std::string line;
+      while (std::getline(std::cin, line)) window->appendScript(line + "\n");
+      window->endScript();
+    }).detach();
+  }
+  tones_ = std::make_unique<platform::SdlToneSound>();
+
+  console::ConsoleOptions consoleOptions;
+  consoleOptions.iniFile = paths::oralisIni();
+  consoleOptions.caption = cp1252::fromUtf8(paths::programFile().string());
+  consoleOptions.screenDump = options.screenDump;
+  consoleOptions.terminate = [](int code) {
+    std::fflush(nullptr);
+    std::exit(code);
+  };
+  console_ = std::make_unique<console::Console>(*window_, *tones_, consoleOptions);
+}
+
+namespace {
+
+void logKey(std::ofstream& log, const std::string& codes) {
+  if (!log.is_open()) return;
+  log << codes << '\n';
+  log.flush();
+}
+
+}  // namespace
+
+void runConsoleDemo(console::Console& c, const std::filesystem::path& keyLog) {
+  std::ofstream log;
+  if (!keyLog.empty()) log.open(keyLog, std::ios::app);
+
+  const std::uint8_t normal = c.textAttribute();
+  auto restore = [&] {
+    c.setTextColor(normal & 15);
+    c.setBackColor(normal >> 4);
+  };
+  c.clearScreen();
+  c.setTextColor(14);
+  c.setBackColor(1);
+  c.write(cp1252::fromUtf8(" LAMINA - console de demonstração "));
+  restore();
+  c.writeLine("");
+  c.writeLine("");
+  c.write("Cores: ");
+  for (int k = 1; k < 16; ++k) {
+    c.setTextColor(k);
+    c.write(std::to_string(k) + " ");
+  }
+  restore();
+  c.writeLine("");
+  c.writeLine(cp1252::fromUtf8("F2: ler uma linha   F3: rolar 30 linhas   Esc: sair"));
+  c.writeLine("");
+
+  for (;;) {
+    const std::uint8_t key = c.readKey();
+    std::string codes = std::to_string(key);
+    std::uint8_t second = 0;
+    if (key == 0) {
+      second = c.readKey();
+      codes += " " + std::to_string(second);
+    }
+    logKey(log, codes);
+    c.writeLine("tecla: " + codes);
+    if (key == 27) break;
+    if (key == 0 && second == 60) {
+      c.write("Digite uma linha: ");
+      const std::string line = c.readLine();
+      c.writeLine(cp1252::fromUtf8("Você digitou: ") + line);
+    } else if (key == 0 && second == 61) {
+      for (int i = 1; i <= 30; ++i) {
+        c.setTextColor(1 + i % 15);
+        c.writeLine("Linha " + std::to_string(i) + " " +
+                    std::string(60, static_cast<char>('a' + i % 26)));
+      }
+      restore();
+    }
+  }
+  c.closeConsole();
+}
+
+}  // namespace lamina::app
