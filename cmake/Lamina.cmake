@@ -39,3 +39,14 @@ function(lamina_test name)
   # by the tests' own main.
   gtest_discover_tests(${name} WORKING_DIRECTORY ${CMAKE_SOURCE_DIR} DISCOVERY_TIMEOUT 60)
 endfunction()
+
+# Adds every direct subfolder of the current folder that has a CMakeLists.txt
+# (tests/, bench/, tools/ and fuzz/ hold one folder per subsystem or tool).
+function(lamina_add_subfolders)
+  file(GLOB dirs LIST_DIRECTORIES true "${CMAKE_CURRENT_SOURCE_DIR}/*")
+  foreach(dir ${dirs})
+    if(IS_DIRECTORY "${dir}" AND EXISTS "${dir}/CMakeLists.txt")
+      add_subdirectory("${dir}")
+    endif()
+  endforeach()
+endfunction()
