@@ -9,15 +9,29 @@ cd "$(dirname "$0")/.."
 jobs=$(nproc)
 fuzz_seconds=${LAMINA_FUZZ_SECONDS:-20}
 status=0
+passed=0
+failed=0
+# count LOG: adds a ctest run's totals to passed and failed.
+count() {
+  local line total bad
+  line=$(grep -E 'tests passed, [0-9]+ tests failed out of [0-9]+' "$1" | tail -n 1)
+  [ -n "$line" ] || { failed=$((failed + 1)); return; }
+  bad=$(echo "$line" | sed -E 's/.*, ([0-9]+) tests failed out of ([0-9]+).*/\1/')
+  total=$(echo "$line" | sed -E 's/.*out of ([0-9]+).*/\1/')
+  passed=$((passed + total - bad))
+  failed=$((failed + bad))
+}
 
 echo "== normal build"
 ./scripts/build.sh build
-(cd build && ctest --output-on-failure -j "$jobs") || status=1
+(cd build && ctest --output-on-failure -j "$jobs" | tee ctest.log; exit "${PIPESTATUS[0]}") || status=1
+count build/ctest.log
 
 echo "== sanitizer build"
 ./scripts/build.sh build-asan -DCMAKE_BUILD_TYPE=Debug -DLAMINA_SANITIZE=ON -DLAMINA_BENCH=OFF
 (cd build-asan && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
-  ctest --output-on-failure -j "$jobs") || status=1
+  ctest --output-on-failure -j "$jobs" | tee ctest.log; exit "${PIPESTATUS[0]}") || status=1
+count build-asan/ctest.log
 
 echo "== fuzzers"
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=Debug \
@@ -38,9 +52,13 @@ for f in build-fuzz/fuzz/*/fuzz_*; do
        -artifact_prefix="build-fuzz/$name-" "$corpus_dir" "${seeds[@]}" \
        >"build-fuzz/$name.log" 2>&1; then
     echo "FUZZER FAILED: $name"; tail -n 40 "build-fuzz/$name.log"; status=1
+    failed=$((failed + 1))
   else
+    passed=$((passed + 1))
     grep -E '^#[0-9]+.*DONE' "build-fuzz/$name.log" | tail -n 1 || true
   fi
 done
 
+echo "summary: $passed passed, $failed failed"
+[ "$failed" -eq 0 ] || status=1
 exit $status
