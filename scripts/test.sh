@@ -23,12 +23,12 @@ count() {
 }
 
 echo "== normal build"
-./scripts/build.sh build
+./scripts/build.sh build -DLAMINA_TESTS=ON -DLAMINA_BENCH=ON -DLAMINA_SANITIZE=OFF
 (cd build && ctest --output-on-failure -j "$jobs" | tee ctest.log; exit "${PIPESTATUS[0]}") || status=1
 count build/ctest.log
 
 echo "== sanitizer build"
-./scripts/build.sh build-asan -DCMAKE_BUILD_TYPE=Debug -DLAMINA_SANITIZE=ON -DLAMINA_BENCH=OFF
+./scripts/build.sh build-asan -DCMAKE_BUILD_TYPE=Debug -DLAMINA_SANITIZE=ON -DLAMINA_TESTS=ON -DLAMINA_BENCH=OFF
 (cd build-asan && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
   ctest --output-on-failure -j "$jobs" | tee ctest.log; exit "${PIPESTATUS[0]}") || status=1
 count build-asan/ctest.log
