@@ -38,6 +38,11 @@ fs::path dataDirectory() {
     const std::string self = programFile().string();
     if (self.compare(0, buildDir.size(), buildDir) == 0) return LAMINA_BUILD_DATA_DIR;
   }
+  // An installed program finds its data beside its bin directory, wherever
+  // the tree was installed; the configured location is the last resort.
+  std::error_code ec;
+  const fs::path besideBin = programFile().parent_path().parent_path() / "share" / "lamina";
+  if (fs::is_directory(besideBin, ec)) return besideBin;
   return LAMINA_INSTALL_DATA_DIR;
 }
 
