@@ -11,36 +11,33 @@
 
 #include "diphone/database.h"
 #include "diphone/speech_output.h"
+#include "diphone/unit_cutter.h"
 
 namespace lamina::diphone {
 
-class DiphoneSpeaker {
+class DiphoneSpeaker final : public UnitSink {
  public:
   DiphoneSpeaker(DiphoneDatabase& database, SpeechOutput& output);
+  DiphoneSpeaker(const DiphoneSpeaker&) = delete;
+  DiphoneSpeaker& operator=(const DiphoneSpeaker&) = delete;
 
   // Returns when the last buffer has been played. Nothing happens unless
   // the database is ready.
   void speakPhonetic(std::string_view text, bool noPauses);
 
-  // The steps of speakPhonetic, open for the text speaker and for tests.
-  // Reads the token at pos (and moves pos past it); punctuation pauses are
-  // added here unless noPauses is set.
-  std::string nextPhoneticToken(std::string_view text, std::size_t& pos, bool noPauses);
-  void speakChunk(std::string_view token, double factor);
-  void speakUnit(std::string_view unit, double factor);
-  void speakDiphone(std::string_view name, bool stressed, double factor);
+  // Plays one unit named by the cutter, falling back to shorter units (or
+  // noise) when it is missing.
+  void speakDiphone(std::string_view name, bool stressed, double factor) override;
   bool playDiphone(std::string_view name, bool stressed, double factor);
   bool playLetterSound(std::string_view name);
-  void addSilence(int bytes);
+  void addSilence(int bytes) override;
   void addNoise();
   void ensureRoom(std::size_t bytes);
   void flushOutput();
 
   std::size_t fillPosition() const { return fill_; }
-  bool stressed() const { return stressed_; }
+  bool stressed() const { return cutter_.stressed(); }
 
-  static constexpr std::size_t kMaxToken = 40;
-  static constexpr std::size_t kMaxUnit = 12;
   static constexpr std::size_t kNoiseBytes = 300;
   // Room for samples in an empty buffer: 64000 - 44.
   static constexpr std::size_t kMaxPiece = kSoundBufferSize - kWaveHeaderSize;
@@ -52,8 +49,8 @@ class DiphoneSpeaker {
 
   DiphoneDatabase& db_;
   SpeechOutput& out_;
+  UnitCutter cutter_;
   std::size_t fill_ = kWaveHeaderSize;
-  bool stressed_ = false;
   std::minstd_rand noise_{1};
 };
 

@@ -8,11 +8,11 @@
 
 namespace lamina::diphone {
 
-// Index names ("$" + upper-cased phonemes, "CIRC"/"TIL" suffixes). Tokens of
-// recorded character sounds ("_" + character) are not units and are left
-// out. A name longer than the index's 8 characters can never be found, so
-// the shorter names the speaker falls back to stand in its place; names that
-// fit are taken as present.
+// Index names (upper-cased) as the speaker's own cutter names them, with
+// the default pauses. Recorded character sounds ("_" + code) are not units
+// and are left out. A name longer than the index's 8 characters can never
+// be found, so the shorter names the speaker falls back to stand in its
+// place; names that fit are taken as present.
 std::vector<std::string> unitNames(std::string_view phonetic);
 
 }  // namespace lamina::diphone

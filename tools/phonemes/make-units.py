@@ -2,7 +2,10 @@
 """Writes data/diphone/units.txt: every database unit that the shipped letter
 rules can ask for. Syllables built from every onset and nucleus spelling go
 through lamina-phonemes --units, together with any text files named on the
-command line (cp1252).
+command line (UTF-8, or cp1252 when they are not valid UTF-8). The shipped
+list is made with the system's Brazilian word list (package wbrazilian):
+
+    make-units.py BUILD_DIR /usr/share/dict/brazilian
 
 usage: make-units.py BUILD_DIR [TEXT_FILE...]
 """
@@ -56,6 +59,13 @@ def words():
                 yield "pa" + nucleus + coda + onset + "o"
 
 
+def as_cp1252(data):
+    try:
+        return data.decode("utf-8").encode("cp1252", errors="replace")
+    except UnicodeDecodeError:
+        return data
+
+
 def main():
     build = Path(sys.argv[1])
     text = "\n".join(words()).encode("cp1252")
@@ -63,7 +73,7 @@ def main():
     for line in exceptions.read_bytes().split(b"\n"):
         text += b"\n" + line.split(b"=")[0]
     for extra in sys.argv[2:]:
-        text += b"\n" + Path(extra).read_bytes()
+        text += b"\n" + as_cp1252(Path(extra).read_bytes())
     tool = build / "tools" / "phonemes" / "lamina-phonemes"
     result = subprocess.run([str(tool), "--units"], input=text, capture_output=True, check=True)
     units = set(result.stdout.decode("ascii").split())
@@ -71,6 +81,7 @@ def main():
     out = Path(__file__).resolve().parents[2] / "data" / "diphone" / "units.txt"
     lines = ["# Database units (index names) that the letter rules in regras.rgr and the",
              "# respellings in portug.exc can make the diphone speaker look up.",
+             *[f"# Texts added: {Path(extra).name}" for extra in sys.argv[2:]],
              "# Written by tools/phonemes/make-units.py; one name a line.",
              *sorted(units)]
     out.write_text("\n".join(lines) + "\n", encoding="ascii")
