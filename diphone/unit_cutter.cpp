@@ -5,11 +5,12 @@
 namespace lamina::diphone {
 namespace {
 
-// The semivowels w and y are no vowel phonemes here: a token ending in
-// "yw" or "ww" is one unit of its own, and a missing unit ending in a
-// semivowel is not split.
 constexpr std::string_view kConsonants = "bcdfgjklmnpqrstvxz";
-constexpr std::string_view kVowels = "AEIOUaeiou";
+// The semivowels count as vowels: a run such as "aywy" is then spoken as
+// the pairs "ay", "yw", "wy", so the units any text can ask for stay a small
+// closed set, and a missing unit ending in a semivowel splits instead of
+// silencing its whole syllable.
+constexpr std::string_view kVowels = "AEIOUaeiouwy";
 
 bool isConsonant(char c) {
   return kConsonants.find(c) != std::string_view::npos;

@@ -136,6 +136,19 @@ TEST_F(SpeakerTest, NasalDiphthongPlaysClosedSyllableThenDiphthongUnit) {
   EXPECT_EQ(speak("[pa~w]"), run(360, 40) + run(600, 41));
 }
 
+TEST_F(SpeakerTest, SemivowelRunsAreSpokenInPairsAndSplitWhenMissing) {
+  writeDatabase({{"$TA", {1000, 1}},
+                 {"$AY", {1000, 2}},
+                 {"$YW", {1000, 3}},
+                 {"$A", {1000, 4}},
+                 {"$W", {500, 5}}});
+  start();
+  // tayw: ta and ay at 0.6 (cut), then yw.
+  EXPECT_EQ(speak("[ t/a/y/w]"), run(360, 1) + run(360, 2) + run(600, 3));
+  // $aw is missing: $a at 0.9 and $w, both too short to be cut.
+  EXPECT_EQ(speak("[aw]"), run(900, 4) + run(500, 5));
+}
+
 TEST_F(SpeakerTest, MissingShortUnitsBecomeNoise) {
   writeDatabase({{"$KA", {1000, 10}}});
   start();

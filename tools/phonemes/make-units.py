@@ -33,7 +33,7 @@ CODAS = ["", "s", "r", "l", "m", "n", "z", "x", "ta", "ca", "pa", "da", "ba", "g
 SYLLABLES = ["ca", "sa", "pro", "gra", "ção", "ções", "men", "te", "lho", "nha", "ri", "qua",
              "gue", "xi", "tra", "pão", "dis", "al", "ar", "es", "bem", "in", "for", "ma", "di",
              "cul", "da", "de", "é", "ô", "são", "cha", "ge", "ji", "quei", "ou", "rr", "ss", "sc",
-             "ex"]
+             "ex", "iu", "ai", "ui", "wa", "au", "ll", "nh"]
 
 
 def words():
