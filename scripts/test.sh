@@ -34,7 +34,7 @@ echo "== sanitizer build"
 count build-asan/ctest.log
 
 echo "== fuzzers"
-CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=Debug \
+CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DLAMINA_FUZZ=ON -DLAMINA_TESTS=OFF -DLAMINA_BENCH=OFF >/dev/null
 cmake --build build-fuzz -j "$jobs" --target all_fuzzers
 for f in build-fuzz/fuzz/*/fuzz_*; do
@@ -47,8 +47,11 @@ for f in build-fuzz/fuzz/*/fuzz_*; do
   if [ -f "$seed_file" ]; then
     while IFS= read -r s; do [ -n "$s" ] && [ -e "$s" ] && seeds+=("$s"); done <"$seed_file"
   fi
+  # fuzz/seeds/NAME.args: extra libFuzzer options of one target (e.g. -max_len).
+  extra=()
+  [ -f "fuzz/seeds/$name.args" ] && read -r -a extra <"fuzz/seeds/$name.args"
   echo "-- $name for ${fuzz_seconds}s"
-  if ! "$f" -max_total_time="$fuzz_seconds" -rss_limit_mb=2048 -timeout=10 \
+  if ! "$f" -max_total_time="$fuzz_seconds" -rss_limit_mb=2048 -timeout=10 "${extra[@]}" \
        -artifact_prefix="build-fuzz/$name-" "$corpus_dir" "${seeds[@]}" \
        >"build-fuzz/$name.log" 2>&1; then
     echo "FUZZER FAILED: $name"; tail -n 40 "build-fuzz/$name.log"; status=1
