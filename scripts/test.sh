@@ -7,6 +7,7 @@ cd "$(dirname "$0")/.."
 ./scripts/install-deps.sh
 
 jobs=$(nproc)
+export LSAN_OPTIONS="suppressions=$PWD/scripts/lsan-suppressions.txt${LSAN_OPTIONS:+:$LSAN_OPTIONS}"
 fuzz_seconds=${LAMINA_FUZZ_SECONDS:-20}
 status=0
 passed=0
@@ -47,11 +48,14 @@ for f in build-fuzz/fuzz/*/fuzz_*; do
   if [ -f "$seed_file" ]; then
     while IFS= read -r s; do [ -n "$s" ] && [ -e "$s" ] && seeds+=("$s"); done <"$seed_file"
   fi
-  # fuzz/seeds/NAME.args: extra libFuzzer options of one target (e.g. -max_len).
+  # fuzz/seeds/NAME.args: extra libFuzzer options of one target (e.g. -max_len);
+  # fuzz/seeds/NAME.env: environment settings of one target.
   extra=()
   [ -f "fuzz/seeds/$name.args" ] && read -r -a extra <"fuzz/seeds/$name.args"
+  environment=()
+  [ -f "fuzz/seeds/$name.env" ] && read -r -a environment <"fuzz/seeds/$name.env"
   echo "-- $name for ${fuzz_seconds}s"
-  if ! "$f" -max_total_time="$fuzz_seconds" -rss_limit_mb=2048 -timeout=10 "${extra[@]}" \
+  if ! env "${environment[@]}" "$f" -max_total_time="$fuzz_seconds" -rss_limit_mb=2048 -timeout=10 "${extra[@]}" \
        -artifact_prefix="build-fuzz/$name-" "$corpus_dir" "${seeds[@]}" \
        >"build-fuzz/$name.log" 2>&1; then
     echo "FUZZER FAILED: $name"; tail -n 40 "build-fuzz/$name.log"; status=1
