@@ -116,14 +116,6 @@ void HeadlessWindow::drawText(int x, int y, std::string_view cp1252, Rgb fg, Rgb
   if (recordDrawing_) drawCalls_.push_back({x, y, std::string(cp1252), fg, bg});
 }
 
-void HeadlessWindow::invalidateAll() {
-  Message paint;
-  paint.type = MessageType::Paint;
-  paint.x2 = spec_.width;
-  paint.y2 = spec_.height;
-  postMessage(paint);
-}
-
 void HeadlessWindow::showCaret(int x, int y, int w, int h) {
   caretVisible_ = true;
   caret_ = {x, y, w, h};

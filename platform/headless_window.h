@@ -43,7 +43,6 @@ class HeadlessWindow final : public WindowBackend {
   void drawText(int x, int y, std::string_view cp1252, Rgb fg, Rgb bg) override;
   void fillRect(int, int, int, int, Rgb) override { ++fills_; }
   void scrollUp(int, int, int, int, int) override { ++scrolls_; }
-  void invalidateAll() override;
   void present() override { ++presents_; }
   void showCaret(int x, int y, int w, int h) override;
   void hideCaret() override { caretVisible_ = false; }

@@ -85,7 +85,9 @@ class SdlWindowBackend final : public WindowBackend {
   void drawText(int x, int y, std::string_view cp1252, Rgb fg, Rgb bg) override;
   void fillRect(int x, int y, int w, int h, Rgb colour) override;
   void scrollUp(int x, int y, int w, int h, int dy) override;
-  void invalidateAll() override;
+  // Asks for a Paint message covering the whole client area (expose,
+  // resize).
+  void invalidateAll();
   void present() override;
 
   void showCaret(int x, int y, int w, int h) override;

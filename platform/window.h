@@ -133,8 +133,6 @@ class WindowBackend {
   virtual void fillRect(int x, int y, int w, int h, Rgb colour) = 0;
   // Copies the pixel block (x, y, w, h) to (x, y - dy).
   virtual void scrollUp(int x, int y, int w, int h, int dy) = 0;
-  // Asks for a Paint message covering the whole client area.
-  virtual void invalidateAll() = 0;
   virtual void present() = 0;
 
   virtual void showCaret(int x, int y, int w, int h) = 0;
