@@ -35,11 +35,11 @@ inline constexpr std::uint32_t kMsgEngineBusy = 2980;
 
 // Virtual key codes; the values of the platform the key tables come from.
 namespace vk {
-inline constexpr std::uint32_t Cancel = 0x03, Back = 0x08, Tab = 0x09, Return = 0x0D,
-                               Shift = 0x10, Control = 0x11, Menu = 0x12, Escape = 0x1B,
-                               Space = 0x20, Prior = 0x21, Next = 0x22, End = 0x23, Home = 0x24,
-                               Left = 0x25, Up = 0x26, Right = 0x27, Down = 0x28, Insert = 0x2D,
-                               Delete = 0x2E, F1 = 0x70, F10 = 0x79, F11 = 0x7A, F12 = 0x7B;
+inline constexpr std::uint32_t Cancel = 0x03, Back = 0x08, Tab = 0x09, Return = 0x0D, Shift = 0x10,
+                               Control = 0x11, Menu = 0x12, Escape = 0x1B, Space = 0x20,
+                               Prior = 0x21, Next = 0x22, End = 0x23, Home = 0x24, Left = 0x25,
+                               Up = 0x26, Right = 0x27, Down = 0x28, Insert = 0x2D, Delete = 0x2E,
+                               F1 = 0x70, F10 = 0x79, F11 = 0x7A, F12 = 0x7B;
 // Digits and letters are their ASCII upper-case codes: '0'..'9', 'A'..'Z'.
 }  // namespace vk
 
