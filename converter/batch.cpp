@@ -6,7 +6,7 @@
 
 #include "converter/output_file.h"
 #include "platform/cp1252.h"
-#include "presentation/native_server.h"
+#include "presentation/native_reader.h"
 
 namespace lamina::converter {
 
@@ -27,26 +27,7 @@ std::string completeInputName(std::string_view name,
   return currentDirectory.string() + "/" + std::string(name);
 }
 
-std::string_view resultMessage(Result result) {
-  switch (result) {
-    case Result::success:
-      return "convertido";
-    case Result::notPresentation:
-      return "n\xC3\xA3o \xC3\xA9 uma apresenta\xC3\xA7\xC3\xA3o leg\xC3\xADvel";
-    case Result::corrupt:
-      return "apresenta\xC3\xA7\xC3\xA3o danificada";
-    case Result::encrypted:
-      return "apresenta\xC3\xA7\xC3\xA3o protegida por senha";
-    case Result::oldFormat:
-      return "formato antigo (PowerPoint 95 ou anterior) n\xC3\xA3o suportado";
-    case Result::writeError:
-      return "erro ao gravar o arquivo de sa\xC3\xAD"
-             "da";
-  }
-  return "erro";
-}
-
-int runBatch(std::span<const std::string_view> args, presentation::Server& server,
+int runBatch(std::span<const std::string_view> args, presentation::PresentationReader& reader,
              std::ostream& errors, const std::filesystem::path& currentDirectory) {
   std::vector<std::string_view> inputs;
   std::string_view output;
@@ -70,7 +51,7 @@ int runBatch(std::span<const std::string_view> args, presentation::Server& serve
   }
 
   SilentConsole console;
-  Converter converter(server, console);
+  Converter converter(reader, console);
   int status = 0;
   for (std::string_view input : inputs) {
     const std::string completed = completeInputName(input, currentDirectory);
@@ -89,10 +70,10 @@ int runBatch(std::span<const std::string_view> args, presentation::Server& serve
       status = 1;
       continue;
     }
-    const Result result =
+    const ConvertResult result =
         convertToFile(converter, cp1252::fromUtf8(completed), target, utf8, completed);
-    if (result != Result::success) {
-      errors << "lamina: " << input << ": " << resultMessage(result) << "\n";
+    if (result != ConvertResult::ok) {
+      errors << "lamina: " << input << ": " << resultText(result) << "\n";
       status = 1;
     }
   }
@@ -103,10 +84,10 @@ int runBatch(std::span<const std::string_view> args, presentation::Server& serve
 int runBatch(int argc, char** argv) {
   std::vector<std::string_view> args;
   for (int i = 2; i < argc; ++i) args.emplace_back(argv[i]);
-  presentation::NativeServer server;
+  presentation::NativeReader reader;
   std::error_code error;
   const std::filesystem::path current = std::filesystem::current_path(error);
-  return runBatch(args, server, std::cerr, current);
+  return runBatch(args, reader, std::cerr, current);
 }
 
 }  // namespace lamina::converter

@@ -8,13 +8,13 @@
 #include <string_view>
 
 #include "converter/convert.h"
-#include "presentation/server.h"
+#include "presentation/reader.h"
 
 namespace lamina::converter {
 
 // args are the words after "--batch". Returns the exit code: 0 when every
 // file was converted, 1 otherwise (usage errors included).
-int runBatch(std::span<const std::string_view> args, presentation::Server& server,
+int runBatch(std::span<const std::string_view> args, presentation::PresentationReader& reader,
              std::ostream& errors, const std::filesystem::path& currentDirectory);
 
 // The program's entry: argv[1] is "--batch".
@@ -23,8 +23,5 @@ int runBatch(int argc, char** argv);
 // The input name as the program completes it: a name without "/" gets the
 // current directory and "/" in front.
 std::string completeInputName(std::string_view name, const std::filesystem::path& currentDirectory);
-
-// One-line message for a failed conversion.
-std::string_view resultMessage(Result result);
 
 }  // namespace lamina::converter

@@ -7,24 +7,24 @@ namespace lamina::converter {
 namespace {
 
 constexpr std::string_view kLineEnd = "\r\n";
-// Groups nest only a few levels in real files; a server that claims more is
+// Groups nest only a few levels in real files; a reader that claims more is
 // broken, and the walk must not follow it into the stack's end.
 constexpr int kMaxDepth = 64;
 
-Result fromOpenResult(presentation::OpenResult result) {
+ConvertResult fromOpenResult(presentation::OpenResult result) {
   switch (result) {
     case presentation::OpenResult::ok:
-      return Result::success;
+      return ConvertResult::ok;
     case presentation::OpenResult::notPresentation:
-      return Result::notPresentation;
+      return ConvertResult::notPresentation;
     case presentation::OpenResult::corrupt:
-      return Result::corrupt;
+      return ConvertResult::corrupt;
     case presentation::OpenResult::encrypted:
-      return Result::encrypted;
+      return ConvertResult::encrypted;
     case presentation::OpenResult::oldFormat:
-      return Result::oldFormat;
+      return ConvertResult::oldFormat;
   }
-  return Result::corrupt;
+  return ConvertResult::corrupt;
 }
 
 // True when writeShapeText would write at least one line for text.
@@ -42,16 +42,35 @@ bool writeLine(OutputSink& output, std::string_view line) {
 
 }  // namespace
 
-presentation::OpenResult Converter::openPresentation(std::string_view fileName) {
-  if (!server_.create()) return presentation::OpenResult::notPresentation;
-  applicationOpen_ = true;
-  server_.setVisible(true);
-  if (!server_.presentations()) return presentation::OpenResult::notPresentation;
-  return server_.open(fileName, false, false, true);
+std::string_view resultText(ConvertResult result) {
+  switch (result) {
+    case ConvertResult::ok:
+      return "convertido";
+    case ConvertResult::notPresentation:
+      return "n\xC3\xA3o \xC3\xA9 uma apresenta\xC3\xA7\xC3\xA3o leg\xC3\xADvel";
+    case ConvertResult::corrupt:
+      return "apresenta\xC3\xA7\xC3\xA3o danificada";
+    case ConvertResult::encrypted:
+      return "apresenta\xC3\xA7\xC3\xA3o protegida por senha";
+    case ConvertResult::oldFormat:
+      return "formato antigo (PowerPoint 95 ou anterior) n\xC3\xA3o suportado";
+    case ConvertResult::writeError:
+      return "erro ao gravar o arquivo de sa\xC3\xAD"
+             "da";
+  }
+  return "erro";
 }
 
-Result Converter::convertPresentation(std::string_view inputName, OutputSink& output,
-                                      std::string_view fileName) {
+presentation::OpenResult Converter::openPresentation(std::string_view fileName) {
+  if (!reader_.create()) return presentation::OpenResult::notPresentation;
+  applicationOpen_ = true;
+  reader_.setVisible(true);
+  if (!reader_.presentations()) return presentation::OpenResult::notPresentation;
+  return reader_.open(fileName, false, false, true);
+}
+
+ConvertResult Converter::convertPresentation(std::string_view inputName, OutputSink& output,
+                                             std::string_view fileName) {
   inputName_ = std::string(inputName);
   const std::string systemName =
       fileName.empty() ? cp1252::toUtf8(inputName) : std::string(fileName);
@@ -60,12 +79,12 @@ Result Converter::convertPresentation(std::string_view inputName, OutputSink& ou
     closePresentation();
     return fromOpenResult(opened);
   }
-  slideCount_ = server_.slideCount();
+  slideCount_ = reader_.slideCount();
 
   if (!writeLine(output, "Apresenta\xE7\xE3o: " + inputName_) ||
       !writeLine(output, "N\xFAmero de slides: " + std::to_string(slideCount_))) {
     closePresentation();
-    return Result::writeError;
+    return ConvertResult::writeError;
   }
   console_.emptyLine();
 
@@ -74,13 +93,13 @@ Result Converter::convertPresentation(std::string_view inputName, OutputSink& ou
   bool written = true;
   for (int n = 1; n <= slideCount_; ++n) {
     written = writeLine(output, "---- Slide " + std::to_string(n) + " ----") && written;
-    const int shapes = server_.shapeCount(n);
+    const int shapes = reader_.shapeCount(n);
     for (int i = 1; i <= shapes; ++i) {
-      written = writeShape(server_.shapeItem(n, i), output) && written;
+      written = writeShape(reader_.shapeItem(n, i), output) && written;
     }
   }
   closePresentation();
-  return written ? Result::success : Result::writeError;
+  return written ? ConvertResult::ok : ConvertResult::writeError;
 }
 
 bool Converter::writeShape(presentation::ShapeId shape, OutputSink& output) {
@@ -97,17 +116,17 @@ bool Converter::writeShape(presentation::ShapeId shape, OutputSink& output) {
 
 void Converter::shapeBlocks(presentation::ShapeId shape, int depth,
                             std::vector<std::string>& blocks) {
-  if (server_.hasTextFrame(shape)) {
-    std::string text = cp1252::fromUtf16(server_.text(shape));
+  if (reader_.hasTextFrame(shape)) {
+    std::string text = cp1252::fromUtf16(reader_.text(shape));
     if (yieldsLine(text)) blocks.push_back(std::move(text));
   } else {
-    const std::u16string alternative = server_.alternativeText(shape);
+    const std::u16string alternative = reader_.alternativeText(shape);
     if (!alternative.empty()) blocks.push_back("ALT: " + cp1252::fromUtf16(alternative));
   }
   if (depth >= kMaxDepth) return;
-  const int members = server_.memberCount(shape);
+  const int members = reader_.memberCount(shape);
   for (int m = 1; m <= members; ++m) {
-    shapeBlocks(server_.memberItem(shape, m), depth + 1, blocks);
+    shapeBlocks(reader_.memberItem(shape, m), depth + 1, blocks);
   }
 }
 
@@ -139,8 +158,8 @@ bool Converter::writeShapeText(std::string_view text, OutputSink& output) {
 
 void Converter::closePresentation() {
   if (!applicationOpen_) return;
-  server_.close();
-  server_.quit();
+  reader_.close();
+  reader_.quit();
   applicationOpen_ = false;
 }
 

@@ -1,24 +1,27 @@
 #pragma once
 // The presentation walk: opens a presentation through a presentation
-// server and writes the text of every shape, slide by slide, as cp1252
+// reader and writes the text of every shape, slide by slide, as cp1252
 // lines ended by CR LF.
 #include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "presentation/server.h"
+#include "presentation/reader.h"
 
 namespace lamina::converter {
 
-enum class Result : std::uint8_t {
-  success,
-  notPresentation,
-  corrupt,
-  encrypted,
-  oldFormat,
-  writeError,
+enum class ConvertResult : std::uint8_t {
+  ok = 0,
+  notPresentation = 1,
+  corrupt = 2,
+  encrypted = 3,
+  oldFormat = 4,
+  writeError = 5,
 };
+
+// The one-line message (UTF-8) that the batch mode prints for a result.
+std::string_view resultText(ConvertResult result);
 
 // Where the text goes. A failed write is remembered by the sink.
 class OutputSink {
@@ -42,13 +45,13 @@ class SilentConsole final : public ConsoleOutput {
 
 class Converter {
  public:
-  Converter(presentation::Server& server, ConsoleOutput& console)
-      : server_(server), console_(console) {}
+  Converter(presentation::PresentationReader& reader, ConsoleOutput& console)
+      : reader_(reader), console_(console) {}
 
   // inputName: cp1252, written in the header line. fileName: the name to open
   // in the file system; empty means inputName converted to UTF-8.
-  Result convertPresentation(std::string_view inputName, OutputSink& output,
-                             std::string_view fileName = {});
+  ConvertResult convertPresentation(std::string_view inputName, OutputSink& output,
+                                    std::string_view fileName = {});
   presentation::OpenResult openPresentation(std::string_view fileName);
   // Writes one shape's text as lines; false when a write failed.
   bool writeShapeText(std::string_view text, OutputSink& output);
@@ -63,7 +66,7 @@ class Converter {
   void shapeBlocks(presentation::ShapeId shape, int depth, std::vector<std::string>& blocks);
   bool writeShape(presentation::ShapeId shape, OutputSink& output);
 
-  presentation::Server& server_;
+  presentation::PresentationReader& reader_;
   ConsoleOutput& console_;
   std::string inputName_;
   int slideCount_ = 0;

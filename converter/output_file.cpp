@@ -42,23 +42,24 @@ bool FileSink::write(std::string_view bytes) {
   return !failed_;
 }
 
-Result convertToFile(Converter& converter, std::string_view inputName,
-                     const std::filesystem::path& target, bool utf8, std::string_view fileName) {
+ConvertResult convertToFile(Converter& converter, std::string_view inputName,
+                            const std::filesystem::path& target, bool utf8,
+                            std::string_view fileName) {
   std::filesystem::path temporary;
   FilePtr file = createTemporary(target, temporary);
-  if (!file) return Result::writeError;
+  if (!file) return ConvertResult::writeError;
   FileSink sink(file.get(), utf8);
-  Result result = converter.convertPresentation(inputName, sink, fileName);
-  if (result == Result::success && (sink.failed() || std::fflush(file.get()) != 0)) {
-    result = Result::writeError;
+  ConvertResult result = converter.convertPresentation(inputName, sink, fileName);
+  if (result == ConvertResult::ok && (sink.failed() || std::fflush(file.get()) != 0)) {
+    result = ConvertResult::writeError;
   }
   const bool closed = std::fclose(file.release()) == 0;
-  if (result == Result::success && !closed) result = Result::writeError;
+  if (result == ConvertResult::ok && !closed) result = ConvertResult::writeError;
   std::error_code error;
-  if (result == Result::success) {
+  if (result == ConvertResult::ok) {
     std::filesystem::rename(temporary, target, error);
     if (!error) return result;
-    result = Result::writeError;
+    result = ConvertResult::writeError;
   }
   std::filesystem::remove(temporary, error);
   return result;

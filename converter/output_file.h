@@ -25,8 +25,8 @@ class FileSink final : public OutputSink {
 
 // Converts inputName into target. fileName is the input's name in the file
 // system (empty: inputName as UTF-8).
-Result convertToFile(Converter& converter, std::string_view inputName,
-                     const std::filesystem::path& target, bool utf8,
-                     std::string_view fileName = {});
+ConvertResult convertToFile(Converter& converter, std::string_view inputName,
+                            const std::filesystem::path& target, bool utf8,
+                            std::string_view fileName = {});
 
 }  // namespace lamina::converter

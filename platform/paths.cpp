@@ -17,7 +17,7 @@ namespace fs = std::filesystem;
 
 namespace lamina::paths {
 
-fs::path windowsDirectory() {
+fs::path configDirectory() {
   if (const char* dir = std::getenv("ORALIS_DIR"); dir != nullptr && *dir != '\0') return dir;
   if (const char* home = std::getenv("HOME"); home != nullptr && *home != '\0') {
     return fs::path(home) / ".config" / "oralis";
@@ -64,7 +64,7 @@ fs::path findNoCase(const fs::path& dir, std::string_view name) {
 }
 
 fs::path oralisIni() {
-  return findNoCase(windowsDirectory(), "ORALIS.INI");
+  return findNoCase(configDirectory(), "ORALIS.INI");
 }
 
 }  // namespace lamina::paths

@@ -5,9 +5,11 @@
 
 namespace lamina::paths {
 
-// The "Windows directory" of the family's configuration: $ORALIS_DIR when
-// set, else ~/.config/oralis.
-std::filesystem::path windowsDirectory();
+// The folder of the family's configuration file: $ORALIS_DIR when set, else
+// ~/.config/oralis. This is the "Windows directory" of the family's
+// settings (where a bare "ORALIS.INI" is looked up); comments that follow
+// the family's wording keep that name.
+std::filesystem::path configDirectory();
 
 // The program's data directory: the build tree's copy when the running
 // program lies inside the build tree, the installed share directory
@@ -22,7 +24,8 @@ std::filesystem::path programFile();
 // naturally). Windows file names are case-blind, ours are not.
 std::filesystem::path findNoCase(const std::filesystem::path& dir, std::string_view name);
 
-// The family configuration file ORALIS.INI in the Windows directory.
+// The family configuration file ORALIS.INI in the configuration folder
+// (the Windows directory).
 std::filesystem::path oralisIni();
 
 }  // namespace lamina::paths

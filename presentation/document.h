@@ -1,12 +1,13 @@
 #pragma once
 // What the readers make of a presentation file: slides in presentation order,
 // each with its top-level shapes; groups and tables hold their members.
+#include <algorithm>
 #include <cstdint>
 #include <span>
 #include <string>
 #include <vector>
 
-#include "presentation/server.h"
+#include "presentation/reader.h"
 
 namespace lamina::presentation {
 
@@ -39,6 +40,15 @@ struct ReadOutcome {
 
 // Which container a file's first bytes announce.
 enum class Container : std::uint8_t { unknown, compoundFile, zip };
-Container sniffContainer(std::span<const std::uint8_t> head);
+inline Container sniffContainer(std::span<const std::uint8_t> head) {
+  static constexpr std::uint8_t kCompound[] = {0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1, 0x1A, 0xE1};
+  if (head.size() >= 8 && std::equal(head.begin(), head.begin() + 8, kCompound)) {
+    return Container::compoundFile;
+  }
+  if (head.size() >= 4 && head[0] == 'P' && head[1] == 'K' && head[2] == 3 && head[3] == 4) {
+    return Container::zip;
+  }
+  return Container::unknown;
+}
 
 }  // namespace lamina::presentation

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "converter/convert.h"
-#include "presentation/native_server.h"
+#include "presentation/native_reader.h"
 
 namespace {
 
@@ -67,9 +67,9 @@ int main(int argc, char** argv) {
     return 1;
   }
 
-  lamina::presentation::NativeServer server;
+  lamina::presentation::NativeReader reader;
   lamina::converter::SilentConsole console;
-  lamina::converter::Converter converter(server, console);
+  lamina::converter::Converter converter(reader, console);
   const long startPeak = peakKilobytes();
 
   auto convert = [&](bool binaryOnly, std::size_t& count, std::size_t& text) {

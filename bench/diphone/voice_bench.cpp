@@ -18,11 +18,11 @@
 
 #include "diphone/database.h"
 #include "diphone/letter_rules.h"
+#include "diphone/say_text.h"
 #include "diphone/speaker.h"
 #include "platform/cp1252.h"
 #include "platform/recording_wave_out.h"
 #include "speech/recorded_speech.h"
-#include "tools/say/say_text.h"
 #include "wave/simple_pump.h"
 #include "wave/wave_player.h"
 
@@ -126,7 +126,7 @@ int main(int argc, char** argv) {
   for (const char* sentence : kSentences) {
     const std::string text = cp1252::fromUtf8(sentence);
     t0 = Clock::now();
-    tools::sayText(text, voice.rules, voice.speaker);
+    diphone::sayText(text, voice.rules, voice.speaker);
     synthSeconds += secondsSince(t0);
     const double ours = static_cast<double>(voice.takeRecorded()) / 11025.0;
     audioSeconds += ours;
@@ -188,7 +188,7 @@ int main(int argc, char** argv) {
   std::string line;
   std::size_t audio = 0;
   while (std::getline(lines, line)) {
-    tools::sayText(line, voice.rules, voice.speaker);
+    diphone::sayText(line, voice.rules, voice.speaker);
     audio += voice.takeRecorded();
   }
   const double spent = secondsSince(t0);

@@ -2,7 +2,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "presentation/native_server.h"
+#include "presentation/native_reader.h"
 #include "presentation/ppt_reader.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

@@ -10,7 +10,7 @@
 #include <sstream>
 
 #include "converter/output_file.h"
-#include "presentation/native_server.h"
+#include "presentation/native_reader.h"
 
 namespace lamina::converter {
 namespace {
@@ -37,10 +37,10 @@ std::string fromLineTwo(const std::string& text) {
   return end == std::string::npos ? std::string() : text.substr(end + 2);
 }
 
-Result expectedRefusal(const std::string& status) {
-  if (status == "encrypted") return Result::encrypted;
-  if (status == "unsupported") return Result::oldFormat;
-  return Result::corrupt;
+ConvertResult expectedRefusal(const std::string& status) {
+  if (status == "encrypted") return ConvertResult::encrypted;
+  if (status == "unsupported") return ConvertResult::oldFormat;
+  return ConvertResult::corrupt;
 }
 
 TEST(Corpus, EveryFileConvertsAsExpectedOrIsRefusedCleanly) {
@@ -51,9 +51,9 @@ TEST(Corpus, EveryFileConvertsAsExpectedOrIsRefusedCleanly) {
   fs::remove_all(out);
   fs::create_directories(out);
 
-  presentation::NativeServer server;
+  presentation::NativeReader reader;
   SilentConsole console;
-  Converter converter(server, console);
+  Converter converter(reader, console);
   int okFiles = 0, matched = 0, refuseFiles = 0, refused = 0, sameReason = 0;
   std::string line;
   while (std::getline(manifest, line)) {
@@ -64,23 +64,23 @@ TEST(Corpus, EveryFileConvertsAsExpectedOrIsRefusedCleanly) {
     if (name.empty()) continue;
     const fs::path input = kCorpus / "files" / name;
     const fs::path target = out / (name + ".TXT");
-    const Result result = convertToFile(converter, input.string(), target, false);
+    const ConvertResult result = convertToFile(converter, input.string(), target, false);
     if (status == "ok") {
       ++okFiles;
-      EXPECT_EQ(result, Result::success) << name;
+      EXPECT_EQ(result, ConvertResult::ok) << name;
       const bool same =
-          result == Result::success &&
+          result == ConvertResult::ok &&
           fromLineTwo(slurp(target)) == fromLineTwo(slurp(kCorpus / "expected" / (name + ".txt")));
       EXPECT_TRUE(same) << name << " differs from its expected text";
       matched += same;
     } else if (kDisputed.count(name) != 0) {
       std::cout << "disputed: " << name << ": " << kDisputed.at(name) << "\n";
-      EXPECT_EQ(result, Result::success) << name;
+      EXPECT_EQ(result, ConvertResult::ok) << name;
     } else {
       ++refuseFiles;
-      EXPECT_NE(result, Result::success) << name << " should be refused (" << status << ")";
+      EXPECT_NE(result, ConvertResult::ok) << name << " should be refused (" << status << ")";
       EXPECT_FALSE(fs::exists(target)) << name;
-      refused += result != Result::success && !fs::exists(target);
+      refused += result != ConvertResult::ok && !fs::exists(target);
       sameReason += result == expectedRefusal(status);
     }
     fs::remove(target);

@@ -8,13 +8,13 @@
 #include <sstream>
 
 #include "converter/batch.h"
-#include "tests/converter/fake_server.h"
+#include "tests/converter/fake_reader.h"
 
 namespace lamina::converter {
 namespace {
 
 namespace fs = std::filesystem;
-using testing::FakeServer;
+using testing::FakeReader;
 
 std::string slurp(const fs::path& p) {
   std::ifstream in(p, std::ios::binary);
@@ -36,7 +36,7 @@ class OutputFileTest : public ::testing::Test {
            ::testing::UnitTest::GetInstance()->current_test_info()->name());
     fs::remove_all(dir);
     fs::create_directories(dir);
-    server.slides = {{server.text(u"Ol\u00E1")}};
+    reader.slides = {{reader.text(u"Ol\u00E1")}};
   }
   void TearDown() override { fs::remove_all(dir); }
 
@@ -45,15 +45,15 @@ class OutputFileTest : public ::testing::Test {
   }
 
   fs::path dir;
-  FakeServer server;
+  FakeReader reader;
   SilentConsole console;
-  Converter converter{server, console};
+  Converter converter{reader, console};
 };
 
 TEST_F(OutputFileTest, SuccessReplacesTheTargetAndLeavesNoTemporary) {
   const fs::path target = dir / "out.txt";
   spit(target, "old");
-  ASSERT_EQ(convertToFile(converter, "/p/a.ppt", target, false), Result::success);
+  ASSERT_EQ(convertToFile(converter, "/p/a.ppt", target, false), ConvertResult::ok);
   EXPECT_EQ(slurp(target),
             "Apresenta\xE7\xE3o: /p/a.ppt\r\nN\xFAmero de slides: 1\r\n---- Slide 1 ----\r\n"
             "Ol\xE1\r\n\r\n");
@@ -62,7 +62,7 @@ TEST_F(OutputFileTest, SuccessReplacesTheTargetAndLeavesNoTemporary) {
 
 TEST_F(OutputFileTest, Utf8OutputConvertsTheFinishedText) {
   const fs::path target = dir / "out.txt";
-  ASSERT_EQ(convertToFile(converter, "/p/\xE9.ppt", target, true), Result::success);
+  ASSERT_EQ(convertToFile(converter, "/p/\xE9.ppt", target, true), ConvertResult::ok);
   EXPECT_EQ(slurp(target),
             "Apresenta\xC3\xA7\xC3\xA3o: /p/\xC3\xA9.ppt\r\nN\xC3\xBAmero de slides: 1\r\n"
             "---- Slide 1 ----\r\nOl\xC3\xA1\r\n\r\n");
@@ -71,19 +71,19 @@ TEST_F(OutputFileTest, Utf8OutputConvertsTheFinishedText) {
 TEST_F(OutputFileTest, FailureKeepsTheExistingFileAndLeavesNothingNew) {
   const fs::path target = dir / "out.txt";
   spit(target, "precious");
-  server.openResult = presentation::OpenResult::corrupt;
-  EXPECT_EQ(convertToFile(converter, "/p/a.ppt", target, false), Result::corrupt);
+  reader.openResult = presentation::OpenResult::corrupt;
+  EXPECT_EQ(convertToFile(converter, "/p/a.ppt", target, false), ConvertResult::corrupt);
   EXPECT_EQ(slurp(target), "precious");
   EXPECT_EQ(entries(), 1u);
 
   fs::remove(target);
-  EXPECT_EQ(convertToFile(converter, "/p/a.ppt", target, false), Result::corrupt);
+  EXPECT_EQ(convertToFile(converter, "/p/a.ppt", target, false), ConvertResult::corrupt);
   EXPECT_EQ(entries(), 0u);
 }
 
 TEST_F(OutputFileTest, UnwritableDirectoryIsAWriteError) {
   EXPECT_EQ(convertToFile(converter, "/p/a.ppt", dir / "missing" / "out.txt", false),
-            Result::writeError);
+            ConvertResult::writeError);
 }
 
 TEST(InputName, NamesWithoutSlashGetTheCurrentDirectory) {
@@ -97,7 +97,7 @@ class BatchTest : public OutputFileTest {
  protected:
   int batch(std::vector<std::string_view> args) {
     errors.str("");
-    return runBatch(args, server, errors, dir);
+    return runBatch(args, reader, errors, dir);
   }
   std::ostringstream errors;
 };
@@ -110,7 +110,7 @@ TEST_F(BatchTest, EachInputGetsItsTxtBesideIt) {
   const std::string text = slurp(dir / "a.ppt.TXT");
   EXPECT_EQ(text.substr(0, text.find('\r')), "Apresenta\xE7\xE3o: " + (dir / "a.ppt").string());
   EXPECT_TRUE(fs::exists(dir / "b.pptx.TXT"));
-  EXPECT_EQ(server.openedName, (dir / "b.pptx").string());
+  EXPECT_EQ(reader.openedName, (dir / "b.pptx").string());
 }
 
 TEST_F(BatchTest, OutputOptionAndUtf8) {
@@ -122,7 +122,7 @@ TEST_F(BatchTest, OutputOptionAndUtf8) {
 
 TEST_F(BatchTest, FailuresAreReportedPerFileAndGiveExitCodeOne) {
   spit(dir / "a.ppt", "x");
-  server.openResult = presentation::OpenResult::encrypted;
+  reader.openResult = presentation::OpenResult::encrypted;
   EXPECT_EQ(batch({"a.ppt", "missing.ppt"}), 1);
   EXPECT_NE(errors.str().find("a.ppt: apresenta\xC3\xA7\xC3\xA3o protegida por senha\n"),
             std::string::npos);
@@ -134,7 +134,7 @@ TEST_F(BatchTest, TheInputIsNeverItsOwnOutput) {
   spit(dir / "a.ppt", "keep");
   EXPECT_EQ(batch({"a.ppt", "-o", (dir / "a.ppt").string()}), 1);
   EXPECT_EQ(slurp(dir / "a.ppt"), "keep");
-  EXPECT_TRUE(server.calls.empty());
+  EXPECT_TRUE(reader.calls.empty());
 }
 
 TEST_F(BatchTest, UsageErrors) {
@@ -142,7 +142,7 @@ TEST_F(BatchTest, UsageErrors) {
   EXPECT_EQ(batch({"a.ppt", "-o"}), 1);
   EXPECT_EQ(batch({"a.ppt", "b.ppt", "-o", "x.txt"}), 1);
   EXPECT_NE(errors.str().find("--batch"), std::string::npos);
-  EXPECT_TRUE(server.calls.empty());
+  EXPECT_TRUE(reader.calls.empty());
 }
 
 }  // namespace

@@ -39,14 +39,14 @@ class ScopedEnv {
 
 }  // namespace
 
-TEST(Paths, WindowsDirectoryComesFromOralisDirOrTheHomeConfiguration) {
+TEST(Paths, ConfigDirectoryComesFromOralisDirOrTheHomeConfiguration) {
   {
     ScopedEnv dir("ORALIS_DIR", "/some/where");
-    EXPECT_EQ(windowsDirectory(), fs::path("/some/where"));
+    EXPECT_EQ(configDirectory(), fs::path("/some/where"));
   }
   ScopedEnv dir("ORALIS_DIR", "");
   ScopedEnv home("HOME", "/home/usuario");
-  EXPECT_EQ(windowsDirectory(), fs::path("/home/usuario/.config/oralis"));
+  EXPECT_EQ(configDirectory(), fs::path("/home/usuario/.config/oralis"));
 }
 
 TEST(Paths, FilesAreFoundWithoutRegardToCase) {

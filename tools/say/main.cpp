@@ -12,12 +12,12 @@
 
 #include "diphone/database.h"
 #include "diphone/letter_rules.h"
+#include "diphone/say_text.h"
 #include "diphone/speaker.h"
 #include "platform/cp1252.h"
 #include "platform/recording_wave_out.h"
 #include "platform/sdl_audio.h"
 #include "speech/recorded_speech.h"
-#include "tools/say/say_text.h"
 #include "wave/simple_pump.h"
 #include "wave/wave_player.h"
 
@@ -80,7 +80,7 @@ int main(int argc, char** argv) {
   speech::RecordedSpeech speech(player, pump);
   diphone::DiphoneSpeaker speaker(database, speech);
 
-  tools::sayText(text, rules, speaker);
+  diphone::sayText(text, rules, speaker);
   database.diphoneStop();
 
   if (!wavPath.empty()) {

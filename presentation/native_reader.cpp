@@ -1,4 +1,4 @@
-#include "presentation/native_server.h"
+#include "presentation/native_reader.h"
 
 #include <fstream>
 
@@ -6,29 +6,6 @@
 #include "presentation/ppt_reader.h"
 
 namespace lamina::presentation {
-
-Container sniffContainer(std::span<const std::uint8_t> head) {
-  static constexpr std::uint8_t kCompound[] = {0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1, 0x1A, 0xE1};
-  if (head.size() >= 8 && std::equal(head.begin(), head.begin() + 8, kCompound)) {
-    return Container::compoundFile;
-  }
-  if (head.size() >= 4 && head[0] == 'P' && head[1] == 'K' && head[2] == 3 && head[3] == 4) {
-    return Container::zip;
-  }
-  return Container::unknown;
-}
-
-ReadOutcome readPresentation(std::span<const std::uint8_t> bytes) {
-  switch (sniffContainer(bytes)) {
-    case Container::compoundFile:
-      return readPptMemory(bytes);
-    case Container::zip:
-      return readOoxmlMemory(bytes);
-    case Container::unknown:
-      break;
-  }
-  return {};
-}
 
 ReadOutcome readPresentationFile(std::string_view fileName) {
   std::uint8_t head[8] = {};
@@ -49,48 +26,48 @@ ReadOutcome readPresentationFile(std::string_view fileName) {
   return {};
 }
 
-OpenResult NativeServer::open(std::string_view fileName, bool, bool, bool) {
+OpenResult NativeReader::open(std::string_view fileName, bool, bool, bool) {
   ReadOutcome outcome = readPresentationFile(fileName);
   document_ = std::move(outcome.document);
   if (outcome.result != OpenResult::ok) document_ = {};
   return outcome.result;
 }
 
-int NativeServer::shapeCount(int slide) {
+int NativeReader::shapeCount(int slide) {
   if (slide < 1 || static_cast<std::size_t>(slide) > document_.slides.size()) return 0;
   return static_cast<int>(document_.slides[static_cast<std::size_t>(slide - 1)].size());
 }
 
-ShapeId NativeServer::shapeItem(int slide, int shape) {
+ShapeId NativeReader::shapeItem(int slide, int shape) {
   if (shape < 1 || shape > shapeCount(slide)) return ShapeId(-1);
   return document_.slides[static_cast<std::size_t>(slide - 1)][static_cast<std::size_t>(shape - 1)];
 }
 
-const Shape* NativeServer::find(ShapeId shape) const {
+const Shape* NativeReader::find(ShapeId shape) const {
   return shape < document_.shapes.size() ? &document_.shapes[shape] : nullptr;
 }
 
-bool NativeServer::hasTextFrame(ShapeId shape) {
+bool NativeReader::hasTextFrame(ShapeId shape) {
   const Shape* s = find(shape);
   return s && s->textFrame;
 }
 
-std::u16string NativeServer::text(ShapeId shape) {
+std::u16string NativeReader::text(ShapeId shape) {
   const Shape* s = find(shape);
   return s ? s->text : std::u16string();
 }
 
-std::u16string NativeServer::alternativeText(ShapeId shape) {
+std::u16string NativeReader::alternativeText(ShapeId shape) {
   const Shape* s = find(shape);
   return s ? s->alternativeText : std::u16string();
 }
 
-int NativeServer::memberCount(ShapeId shape) {
+int NativeReader::memberCount(ShapeId shape) {
   const Shape* s = find(shape);
   return s ? static_cast<int>(s->members.size()) : 0;
 }
 
-ShapeId NativeServer::memberItem(ShapeId shape, int member) {
+ShapeId NativeReader::memberItem(ShapeId shape, int member) {
   const Shape* s = find(shape);
   if (!s || member < 1 || static_cast<std::size_t>(member) > s->members.size()) {
     return ShapeId(-1);

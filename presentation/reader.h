@@ -1,7 +1,7 @@
 #pragma once
-// The calls the converter makes on a presentation source. They mirror the
-// presentation program's automation object model, so a fake that answers
-// them is all a test needs.
+// The reader behind the converter's presentation automation calls. The calls
+// mirror the presentation program's automation object model (create, open,
+// slides, shapes, quit), so a fake that answers them is all a test needs.
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -12,16 +12,19 @@ namespace lamina::presentation {
 using ShapeId = std::uint32_t;
 
 enum class OpenResult : std::uint8_t {
-  ok,
-  notPresentation,  // missing, unreadable, or not a presentation at all
-  corrupt,          // a presentation container whose contents cannot be read
-  encrypted,        // password-protected
-  oldFormat,        // PowerPoint 95 or older
+  ok = 0,
+  notPresentation = 1,  // missing, unreadable, or not a presentation at all
+  corrupt = 2,          // a presentation container whose contents cannot be read
+  encrypted = 3,        // password-protected
+  oldFormat = 4,        // PowerPoint 95 or older
 };
 
-class Server {
+// A short English text for logs.
+std::string_view resultText(OpenResult result);
+
+class PresentationReader {
  public:
-  virtual ~Server() = default;
+  virtual ~PresentationReader() = default;
 
   // Application object: creation, visibility, its presentations collection.
   virtual bool create() = 0;

@@ -1,10 +1,10 @@
 #pragma once
-// A scripted presentation server: the test lays out slides and shapes and
+// A scripted presentation reader: the test lays out slides and shapes and
 // reads back the calls the converter made.
 #include <string>
 #include <vector>
 
-#include "presentation/server.h"
+#include "presentation/reader.h"
 
 namespace lamina::converter::testing {
 
@@ -15,7 +15,7 @@ struct FakeShape {
   std::vector<presentation::ShapeId> members;
 };
 
-class FakeServer final : public presentation::Server {
+class FakeReader final : public presentation::PresentationReader {
  public:
   presentation::OpenResult openResult = presentation::OpenResult::ok;
   std::vector<FakeShape> shapes;

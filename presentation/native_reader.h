@@ -1,19 +1,17 @@
 #pragma once
-// The presentation server of this system: answers the converter's calls from
-// the file itself, for the binary format and for Office Open XML.
+// The presentation reader of this system: answers the converter's automation
+// calls from the file itself, for the binary format and for Office Open XML.
 #include <string_view>
 
 #include "presentation/document.h"
-#include "presentation/server.h"
+#include "presentation/reader.h"
 
 namespace lamina::presentation {
 
-// Reads a presentation held in memory (either container).
-ReadOutcome readPresentation(std::span<const std::uint8_t> bytes);
 // Reads a presentation file; only the parts that hold text are read.
 ReadOutcome readPresentationFile(std::string_view fileName);
 
-class NativeServer final : public Server {
+class NativeReader final : public PresentationReader {
  public:
   bool create() override { return true; }
   void setVisible(bool) override {}
