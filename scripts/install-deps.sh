@@ -1,15 +1,17 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that building, running and testing need.
 # Safe to run again: apt-get skips what is already there.
+# Only packages something in the tree uses are listed; the work that first
+# needs another one adds it here.
 set -euo pipefail
 
 packages=(
   build-essential cmake ninja-build pkg-config git
   g++ clang libclang-rt-14-dev clang-format
-  googletest libgtest-dev libgmock-dev libbenchmark-dev
+  googletest libgtest-dev libgmock-dev
   libsdl2-dev libsdl2-ttf-dev libfontconfig-dev libx11-dev fonts-dejavu-core
   libgsf-1-dev libzip-dev libpugixml-dev
-  libespeak-ng-dev espeak-ng-data libspeechd-dev wbrazilian
+  libespeak-ng-dev espeak-ng-data wbrazilian
   xvfb xauth xdotool x11-utils imagemagick sox catdoc
 )
 
