@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <iterator>
+#include <set>
+#include <string_view>
+
 #include "converter/convert.h"
 #include "tests/converter/fake_reader.h"
 
@@ -107,6 +111,9 @@ TEST_F(WalkTest, OpenFailuresWriteNothingAndStillQuit) {
       {presentation::OpenResult::encrypted, ConvertResult::encrypted},
       {presentation::OpenResult::oldFormat, ConvertResult::oldFormat},
   };
+  std::set<std::string_view> openTexts{presentation::resultText(presentation::OpenResult::ok)};
+  std::set<std::string_view> texts{resultText(ConvertResult::ok),
+                                   resultText(ConvertResult::writeError)};
   for (const auto& [opened, expected] : cases) {
     reader.openResult = opened;
     reader.calls.clear();
@@ -114,7 +121,12 @@ TEST_F(WalkTest, OpenFailuresWriteNothingAndStillQuit) {
     EXPECT_EQ(sink.bytes, "");
     EXPECT_EQ(console.emptyLines, 0);
     EXPECT_EQ(reader.calls.back(), "quit");
+    openTexts.insert(presentation::resultText(opened));
+    texts.insert(resultText(expected));
   }
+  // Each result has a message of its own, so a batch user can tell them apart.
+  EXPECT_EQ(openTexts.size(), std::size(cases) + 1);
+  EXPECT_EQ(texts.size(), std::size(cases) + 2);
 }
 
 TEST_F(WalkTest, WriteFailuresAreReported) {
