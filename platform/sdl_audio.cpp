@@ -9,8 +9,6 @@ namespace lamina::platform {
 
 namespace {
 
-constexpr std::uint32_t kMsgWaveDone = 957;
-
 bool sdlFormatFor(std::uint16_t bits, SDL_AudioFormat& out) {
   switch (bits) {
     case 8:
@@ -51,7 +49,7 @@ void SdlWaveOut::setFeedObserver(std::function<void(std::size_t)> observer) {
   observer_ = std::move(observer);
 }
 
-int SdlWaveOut::open(const PcmFormat& format, console::MessagePump& notify) {
+int SdlWaveOut::open(const PcmFormat& format, MessagePump& notify) {
   if (!initialised_) return waveresult::NoDriver;
   if (device_ != 0) return waveresult::Allocated;
   SDL_AudioFormat sdlFormat = 0;

@@ -11,7 +11,7 @@
 #include <string_view>
 #include <vector>
 
-#include "console/pump.h"
+#include "platform/message_pump.h"
 #include "platform/wave_out.h"
 
 namespace lamina::wave {
@@ -47,8 +47,8 @@ std::string_view deviceErrorText(int result);
 
 class WavePlayer {
  public:
-  WavePlayer(platform::WaveOutDevice& device, console::MessagePump& pump);
-  WavePlayer(platform::WaveOutDevice& device, console::MessagePump& pump,
+  WavePlayer(platform::WaveOutDevice& device, platform::MessagePump& pump);
+  WavePlayer(platform::WaveOutDevice& device, platform::MessagePump& pump,
              DeviceErrorReporter& reporter);
   ~WavePlayer();
   WavePlayer(const WavePlayer&) = delete;
@@ -98,7 +98,7 @@ class WavePlayer {
   void releaseAll();
 
   platform::WaveOutDevice& device_;
-  console::MessagePump& pump_;
+  platform::MessagePump& pump_;
   DeviceErrorReporter* reporter_ = nullptr;
 
   bool stopOnKey_ = true;
