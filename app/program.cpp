@@ -45,7 +45,7 @@ Options parseOptions(int argc, char** argv) {
 
 Program::Program(const Options& options) {
   if (options.console != Options::ConsoleKind::Headless)
-    window_ = platform::SdlWindowBackend::create();
+    window_ = platform::createSdlWindowBackend();
   if (!window_) {
     if (options.console == Options::ConsoleKind::Sdl) {
       std::fprintf(stderr, "lamina: no display; using the headless console\n");

@@ -1,6 +1,6 @@
 // Kept apart from the window backend: the X headers define names (None,
 // Status, Bool) that clash with the console's own.
-#include "platform/sdl_server_copy.h"
+#include "platform/sdl_server_copy_internal.h"
 
 #include <SDL.h>
 #include <SDL_syswm.h>

@@ -1,5 +1,3 @@
-#include "platform/sdl_window.h"
-
 #include <SDL.h>
 #include <SDL_ttf.h>
 #include <fontconfig/fontconfig.h>
@@ -10,7 +8,8 @@
 #include <optional>
 
 #include "platform/cp1252.h"
-#include "platform/sdl_server_copy.h"
+#include "platform/sdl_server_copy_internal.h"
+#include "platform/sdl_window_internal.h"
 
 #if defined(__has_feature)
 #if __has_feature(address_sanitizer)
@@ -444,6 +443,10 @@ void translateKeyEvent(const SDL_Event& event, std::uint16_t& lastKeyMods,
     c.mods = mods;
     out.push_back(c);
   }
+}
+
+std::unique_ptr<WindowBackend> createSdlWindowBackend() {
+  return SdlWindowBackend::create();
 }
 
 std::unique_ptr<SdlWindowBackend> SdlWindowBackend::create() {
