@@ -22,7 +22,8 @@ inline constexpr std::size_t kMinBlock = 256;
 inline constexpr std::size_t kWaveHeaderSize = 44;
 
 // Shows a device error text (English; empty for an unknown failure) and waits
-// for the user to press Enter. The console implements it.
+// for the user to press Enter. Nothing implements it yet: without one the
+// player carries on silently; the program will give it the console.
 class DeviceErrorReporter {
  public:
   virtual ~DeviceErrorReporter() = default;
