@@ -84,7 +84,10 @@ void logKey(std::ofstream& log, const std::string& codes) {
 
 void runConsoleDemo(console::Console& c, const std::filesystem::path& keyLog) {
   std::ofstream log;
-  if (!keyLog.empty()) log.open(keyLog, std::ios::app);
+  if (!keyLog.empty()) {
+    log.open(keyLog, std::ios::app);
+    if (!log.is_open()) platform::logError("app", "cannot open the key log " + keyLog.string());
+  }
 
   const std::uint8_t normal = c.textAttribute();
   auto restore = [&] {
