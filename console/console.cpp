@@ -315,7 +315,7 @@ void Console::dispatch(const Message& message) {
   switch (message.type) {
     case MessageType::KeyDown:
       keyState_ = message.mods;
-      if (keyboard_.onKeyDown(message.code, message.mods) == Keyboard::KeyDownResult::Break) {
+      if (keyboard_.onKeyDown(message.code, message.mods) == KeyDownResult::breakProgram) {
         endProgram(kBreakExitCode);
       }
       break;

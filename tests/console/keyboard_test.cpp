@@ -6,6 +6,7 @@
 
 #include "platform/key_script.h"
 
+using lamina::console::KeyDownResult;
 using lamina::console::Keyboard;
 using lamina::platform::Message;
 using lamina::platform::MessageType;
@@ -92,8 +93,8 @@ TEST(KeyTable, AltCodesNeedCtrlAndAltAloneNeverQueues) {
 
 TEST(KeyTable, CtrlBreakAsksToEndTheProgram) {
   KeyboardHarness h;
-  EXPECT_EQ(h.keyboard.onKeyDown(vk::Cancel, {false, true, false}), Keyboard::KeyDownResult::Break);
-  EXPECT_EQ(h.keyboard.onKeyDown('C', {false, true, false}), Keyboard::KeyDownResult::Consumed);
+  EXPECT_EQ(h.keyboard.onKeyDown(vk::Cancel, {false, true, false}), KeyDownResult::breakProgram);
+  EXPECT_EQ(h.keyboard.onKeyDown('C', {false, true, false}), KeyDownResult::consumed);
 }
 
 TEST(KeyQueue, NeverHoldsMoreThanSixtyFourBytes) {
