@@ -6,8 +6,8 @@
 
 #include "platform/key_script.h"
 
-using lamina::console::KeyDownResult;
 using lamina::console::Keyboard;
+using lamina::console::KeyDownResult;
 using lamina::platform::Message;
 using lamina::platform::MessageType;
 namespace vk = lamina::platform::vk;
