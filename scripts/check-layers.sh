@@ -39,7 +39,12 @@ list_sources() {
   if git rev-parse --is-inside-work-tree >/dev/null 2>&1; then
     git ls-files -co --exclude-standard -- '*.h' '*.cpp'
   else
-    find . \( -name 'build*' -prune \) -o \( -name '*.h' -o -name '*.cpp' \) -print | sed 's|^\./||'
+    # Build trees (any folder holding a CMakeCache.txt) are left out.
+    for dir in */; do
+      dir=${dir%/}
+      [ -e "$dir/CMakeCache.txt" ] && continue
+      find "$dir" \( -name '*.h' -o -name '*.cpp' \) -print
+    done
   fi
 }
 files=()
