@@ -24,7 +24,7 @@ count() {
 }
 
 echo "== include boundaries"
-./scripts/check-layers.sh || status=1
+./scripts/check-layers.sh && passed=$((passed + 1)) || { status=1; failed=$((failed + 1)); }
 
 echo "== normal build"
 ./scripts/build.sh build -DLAMINA_TESTS=ON -DLAMINA_BENCH=ON -DLAMINA_SANITIZE=OFF
