@@ -4,8 +4,10 @@
 
 #include "app/program.h"
 #include "converter/batch.h"
+#include "platform/log.h"
 
 int main(int argc, char** argv) {
+  lamina::platform::configureProcessLog({});
   if (argc > 1 && std::string_view(argv[1]) == "--batch") {
     return lamina::converter::runBatch(argc, argv);
   }
@@ -14,6 +16,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "lamina: %s\n", options.error.c_str());
     return 2;
   }
+  if (!options.logFile.empty()) lamina::platform::configureProcessLog(options.logFile);
   lamina::app::Program program(options);
   // Until the talking conversion sequence is in place, the program shows the
   // console demo (also with --demo-console).

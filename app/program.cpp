@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "platform/cp1252.h"
+#include "platform/log.h"
 #include "platform/paths.h"
 #include "platform/sdl_tone_sound.h"
 #include "platform/sdl_window.h"
@@ -25,7 +26,7 @@ Options parseOptions(int argc, char** argv) {
       }
     };
     if (arg == "--demo-console") {
-      options.demo = true;
+      // The demo is all the program shows for now.
     } else if (arg == "--console=headless") {
       options.console = Options::ConsoleKind::Headless;
     } else if (arg == "--console=sdl") {
@@ -34,10 +35,10 @@ Options parseOptions(int argc, char** argv) {
       value(options.screenDump);
     } else if (arg == "--key-log") {
       value(options.keyLog);
+    } else if (arg == "--log") {
+      value(options.logFile);
     } else if (arg.starts_with("--")) {
       options.error = "unknown option " + std::string(arg);
-    } else if (options.presentation.empty()) {
-      options.presentation = cp1252::fromUtf8(arg);
     }
   }
   return options;
@@ -45,21 +46,18 @@ Options parseOptions(int argc, char** argv) {
 
 Program::Program(const Options& options) {
   if (options.console != Options::ConsoleKind::Headless)
-    window_ = platform::SdlWindowBackend::create();
+    window_ = platform::createSdlWindowBackend();
   if (!window_) {
     if (options.console == Options::ConsoleKind::Sdl) {
-      std::fprintf(stderr, "lamina: no display; using the headless console\n");
+      platform::logWarning("app", "no display; using the headless console");
     }
     auto headless = std::make_unique<platform::HeadlessWindow>();
+    // Keys come from standard input as a script, line by line, so a
+    // person or a test can type while the program runs. Nothing can wake a
+    // read of standard input, so the reader is left to end with the process.
+    headless->startScriptReader(std::cin).detach();
     headless_ = headless.get();
     window_ = std::move(headless);
-    // Keys come from standard input as a script, line by line, so a
-    // person or a test can type while the program runs.
-    std::thread([window = headless_] {
-      std::string line;
-      while (std::getline(std::cin, line)) window->appendScript(line + "\n");
-      window->endScript();
-    }).detach();
   }
   tones_ = std::make_unique<platform::SdlToneSound>();
 
@@ -86,7 +84,10 @@ void logKey(std::ofstream& log, const std::string& codes) {
 
 void runConsoleDemo(console::Console& c, const std::filesystem::path& keyLog) {
   std::ofstream log;
-  if (!keyLog.empty()) log.open(keyLog, std::ios::app);
+  if (!keyLog.empty()) {
+    log.open(keyLog, std::ios::app);
+    if (!log.is_open()) platform::logError("app", "cannot open the key log " + keyLog.string());
+  }
 
   const std::uint8_t normal = c.textAttribute();
   auto restore = [&] {

@@ -16,9 +16,8 @@ struct Options {
   ConsoleKind console = ConsoleKind::Automatic;
   std::filesystem::path screenDump;
   std::filesystem::path keyLog;
-  bool demo = false;
-  std::string presentation;  // first plain argument, cp1252
-  std::string error;         // set when the command line is not understood
+  std::filesystem::path logFile;  // --log: where problems are logged
+  std::string error;              // set when the command line is not understood
 };
 
 Options parseOptions(int argc, char** argv);

@@ -6,7 +6,16 @@ set(LAMINA_WARNINGS -Wall -Wextra -Wpedantic -Werror -Wshadow -Wconversion
 set(LAMINA_SANITIZER_FLAGS -fsanitize=address,undefined -fno-omit-frame-pointer
     -fno-sanitize-recover=all)
 
+# The include boundaries between the libraries (scripts/check-layers.sh) are
+# checked before anything of the project is compiled, so an include across a
+# boundary fails the build.
+add_custom_target(lamina_layers ALL
+  COMMAND bash "${CMAKE_SOURCE_DIR}/scripts/check-layers.sh" "${CMAKE_SOURCE_DIR}"
+  COMMENT "Checking include boundaries"
+  VERBATIM)
+
 function(lamina_defaults target)
+  add_dependencies(${target} lamina_layers)
   target_compile_options(${target} PRIVATE ${LAMINA_WARNINGS})
   target_include_directories(${target} PUBLIC ${CMAKE_SOURCE_DIR})
   if(LAMINA_SANITIZE)

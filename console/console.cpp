@@ -10,6 +10,7 @@
 
 #include "platform/clock.h"
 #include "platform/cp1252.h"
+#include "platform/log.h"
 
 namespace lamina::console {
 
@@ -39,8 +40,15 @@ constexpr std::array<platform::Rgb, 16> kColours = {{
 
 // The sizes a settings file may ask for are kept within what a screen can
 // show, so that a mistyped number cannot make a window of no or huge size.
-int clampSize(int value, int low, int high) {
-  return std::max(low, std::min(value, high));
+int clampSize(int value, int low, int high, std::string_view key) {
+  const int kept = std::max(low, std::min(value, high));
+  if (kept != value) {
+    platform::logWarning("console", "[VIDEO] " + std::string(key) + "=" + std::to_string(value) +
+                                        " is out of " + std::to_string(low) + ".." +
+                                        std::to_string(high) + "; " + std::to_string(kept) +
+                                        " is used");
+  }
+  return kept;
 }
 
 void putLittle32(std::vector<std::uint8_t>& b, std::size_t at, std::uint32_t v) {
@@ -80,8 +88,8 @@ void Console::ensureConsole() {
   platform::FontRequest font;
   if (settings_.hasFont) {
     font.face = settings_.fontFace;
-    font.width = clampSize(settings_.fontWidth, 4, 128);
-    font.height = clampSize(settings_.fontHeight, 6, 256);
+    font.width = clampSize(settings_.fontWidth, 4, 128, "LARGURALETRA");
+    font.height = clampSize(settings_.fontHeight, 6, 256, "ALTURALETRA");
     font.weight = settings_.fontWeight;
   } else {
     font.face.clear();
@@ -108,7 +116,9 @@ void Console::ensureConsole() {
   spec.width = windowWidth_;
   spec.height = windowHeight_;
   spec.maximised = settings_.maximised;
-  backend_.createWindow(spec);
+  // Without a window the console still keeps its buffer and keys; the user
+  // hears the speech, and the log says why nothing is shown.
+  if (!backend_.createWindow(spec)) platform::logError("console", "the window cannot be created");
   backend_.setSizeLimits(2 * frame.frameWidth + 16 * cellWidth_,
                          2 * frame.frameHeight + 4 * cellHeight_ + frame.captionHeight,
                          std::min(kColumns * cellWidth_, frame.screenWidth) + 2 * frame.frameWidth,
@@ -305,7 +315,7 @@ void Console::dispatch(const Message& message) {
   switch (message.type) {
     case MessageType::KeyDown:
       keyState_ = message.mods;
-      if (keyboard_.onKeyDown(message.code, message.mods) == Keyboard::KeyDownResult::Break) {
+      if (keyboard_.onKeyDown(message.code, message.mods) == KeyDownResult::breakProgram) {
         endProgram(kBreakExitCode);
       }
       break;
@@ -439,6 +449,9 @@ void Console::writeScreenDump() {
   if (options_.screenDump.empty()) return;
   std::ofstream out(options_.screenDump, std::ios::binary);
   out << screenDumpText();
+  out.close();
+  if (!out)
+    platform::logError("console", "cannot write the screen dump " + options_.screenDump.string());
   options_.screenDump.clear();
 }
 

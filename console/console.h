@@ -13,9 +13,9 @@
 #include <vector>
 
 #include "console/keyboard.h"
-#include "console/pump.h"
 #include "console/screen.h"
 #include "console/settings.h"
+#include "platform/message_pump.h"
 #include "platform/sound.h"
 #include "platform/window.h"
 
@@ -33,7 +33,7 @@ struct ConsoleOptions {
 // Exit code of a program ended by Ctrl+Break or a quit message.
 inline constexpr int kBreakExitCode = 255;
 
-class Console final : public MessagePump, private ScreenView {
+class Console final : public platform::MessagePump, private ScreenView {
  public:
   Console(platform::WindowBackend& backend, platform::ToneSound& tones, ConsoleOptions options);
   ~Console() override;

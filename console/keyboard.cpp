@@ -116,32 +116,42 @@ void Keyboard::onChar(std::uint8_t byte, platform::Modifiers mods) {
   push(byte);
 }
 
-Keyboard::KeyDownResult Keyboard::onKeyDown(std::uint32_t v, platform::Modifiers mods) {
-  if (v == vk::Cancel) return KeyDownResult::Break;
+std::string_view resultText(KeyDownResult result) {
+  switch (result) {
+    case KeyDownResult::consumed:
+      return "key consumed";
+    case KeyDownResult::breakProgram:
+      return "Ctrl+Break: the program ends";
+  }
+  return "unknown key-down result";
+}
+
+KeyDownResult Keyboard::onKeyDown(std::uint32_t v, platform::Modifiers mods) {
+  if (v == vk::Cancel) return KeyDownResult::breakProgram;
   if (mods.alt) {
     if (mods.ctrl && v == vk::F12) {
       setBrailleMode(0);
-      return KeyDownResult::Consumed;
+      return KeyDownResult::consumed;
     }
     if (mods.ctrl && v == vk::F11) {
       setBrailleMode(mode_ + 1);
-      return KeyDownResult::Consumed;
+      return KeyDownResult::consumed;
     }
     if (const std::uint8_t code = altKeyCode(v); code != 0) {
       pushPair(code);
-      return KeyDownResult::Consumed;
+      return KeyDownResult::consumed;
     }
   }
   if (!mods.ctrl && mode_ != 0) {
     if (const std::uint8_t bit = dotBit(v); bit != 0) {
       dotsPressed_ |= bit;
       dotsHeld_ |= bit;
-      return KeyDownResult::Consumed;
+      return KeyDownResult::consumed;
     }
   }
-  if (count_ > kKeyQueueSize - 2) return KeyDownResult::Consumed;
+  if (count_ > kKeyQueueSize - 2) return KeyDownResult::consumed;
   if (const std::uint8_t code = extendedKeyCode(v, mods); code != 0) pushPair(code);
-  return KeyDownResult::Consumed;
+  return KeyDownResult::consumed;
 }
 
 bool Keyboard::onSysKeyDown(std::uint32_t v, platform::Modifiers mods) {

@@ -5,6 +5,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <string_view>
 
 #include "platform/window.h"
 
@@ -17,6 +18,14 @@ inline constexpr std::uint8_t kNoCharacter = 254;
 // The byte of each Braille dot pattern (bit 0 = dot 1 ... bit 5 = dot 6).
 extern const std::array<std::uint8_t, 64> kBrailleCells;
 
+// What a key-down asks of the program.
+enum class KeyDownResult {
+  consumed = 0,
+  breakProgram = 1,  // Ctrl+Break: end the program with kBreakExitCode
+};
+
+std::string_view resultText(KeyDownResult result);
+
 class Keyboard {
  public:
   // Plays a tone of the given frequency for 200 ms.
@@ -24,12 +33,11 @@ class Keyboard {
 
   explicit Keyboard(ToneFunction tone) : tone_(std::move(tone)) {}
 
-  enum class KeyDownResult { Consumed, Break };
-
   // A translated character; dropped when the queue is full or when Braille
   // mode types it as a chord.
   void onChar(std::uint8_t byte, platform::Modifiers mods);
-  // A key-down; always consumed. Break asks the program to end (code 255).
+  // A key-down; always consumed. breakProgram asks the program to end (code
+  // 255).
   KeyDownResult onKeyDown(std::uint32_t vk, platform::Modifiers mods);
   // A key pressed with Alt alone, or F10: true when handled (Left, Right).
   bool onSysKeyDown(std::uint32_t vk, platform::Modifiers mods);

@@ -1,22 +1,40 @@
 #include "platform/headless_window.h"
 
+#include <istream>
+
 namespace lamina::platform {
 
-void HeadlessWindow::appendScript(std::string_view utf8) {
+void HeadlessWindow::Inbox::append(std::string_view utf8) {
   std::vector<ScriptStep> steps = parseKeyScript(utf8);
   {
-    std::lock_guard lock(mutex_);
-    for (ScriptStep& step : steps) script_.push_back(std::move(step));
+    std::lock_guard lock(mutex);
+    for (ScriptStep& step : steps) script.push_back(std::move(step));
   }
-  wake_.notify_all();
+  wake.notify_all();
+}
+
+void HeadlessWindow::Inbox::end() {
+  {
+    std::lock_guard lock(mutex);
+    ended = true;
+  }
+  wake.notify_all();
+}
+
+void HeadlessWindow::appendScript(std::string_view utf8) {
+  inbox_->append(utf8);
 }
 
 void HeadlessWindow::endScript() {
-  {
-    std::lock_guard lock(mutex_);
-    scriptEnded_ = true;
-  }
-  wake_.notify_all();
+  inbox_->end();
+}
+
+std::thread HeadlessWindow::startScriptReader(std::istream& in) {
+  return std::thread([inbox = inbox_, &in] {
+    std::string line;
+    while (std::getline(in, line)) inbox->append(line + "\n");
+    inbox->end();
+  });
 }
 
 FontMetrics HeadlessWindow::openFont(const FontRequest& request) {
@@ -50,10 +68,10 @@ void HeadlessWindow::destroyWindow() {
 bool HeadlessWindow::feedLocked() {
   if (!awaitingKey_ || !queue_.empty()) return false;
   const auto now = std::chrono::steady_clock::now();
-  while (!script_.empty()) {
+  while (!inbox_->script.empty()) {
     if (now < due_) return false;
-    ScriptStep step = std::move(script_.front());
-    script_.pop_front();
+    ScriptStep step = std::move(inbox_->script.front());
+    inbox_->script.pop_front();
     if (step.messages.empty()) {
       if (step.pauseMs > 0) due_ = now + std::chrono::milliseconds(step.pauseMs);
       continue;
@@ -63,7 +81,7 @@ bool HeadlessWindow::feedLocked() {
     awaitingKey_ = false;
     return true;
   }
-  if (scriptEnded_ && !closeSent_) {
+  if (inbox_->ended && !closeSent_) {
     closeSent_ = true;
     Message close;
     close.type = MessageType::Close;
@@ -74,7 +92,7 @@ bool HeadlessWindow::feedLocked() {
 }
 
 bool HeadlessWindow::peekMessage(Message& message) {
-  std::lock_guard lock(mutex_);
+  std::lock_guard lock(inbox_->mutex);
   if (queue_.empty()) feedLocked();
   if (queue_.empty()) return false;
   message = queue_.front();
@@ -83,33 +101,33 @@ bool HeadlessWindow::peekMessage(Message& message) {
 }
 
 void HeadlessWindow::waitMessage() {
-  std::unique_lock lock(mutex_);
+  std::unique_lock lock(inbox_->mutex);
   for (;;) {
     if (!queue_.empty() || feedLocked()) return;
     const bool pausing =
-        awaitingKey_ && !script_.empty() && std::chrono::steady_clock::now() < due_;
+        awaitingKey_ && !inbox_->script.empty() && std::chrono::steady_clock::now() < due_;
     if (pausing) {
-      wake_.wait_until(lock, due_);
+      inbox_->wake.wait_until(lock, due_);
     } else {
-      wake_.wait(lock);
+      inbox_->wake.wait(lock);
     }
   }
 }
 
 void HeadlessWindow::postMessage(const Message& message) {
   {
-    std::lock_guard lock(mutex_);
+    std::lock_guard lock(inbox_->mutex);
     queue_.push_back(message);
   }
-  wake_.notify_all();
+  inbox_->wake.notify_all();
 }
 
 void HeadlessWindow::setAwaitingKey(bool awaiting) {
   {
-    std::lock_guard lock(mutex_);
+    std::lock_guard lock(inbox_->mutex);
     awaitingKey_ = awaiting;
   }
-  wake_.notify_all();
+  inbox_->wake.notify_all();
 }
 
 void HeadlessWindow::drawText(int x, int y, std::string_view cp1252, Rgb fg, Rgb bg) {

@@ -6,8 +6,11 @@
 #include <chrono>
 #include <condition_variable>
 #include <deque>
+#include <iosfwd>
+#include <memory>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/key_script.h"
@@ -23,6 +26,11 @@ class HeadlessWindow final : public WindowBackend {
   void appendScript(std::string_view utf8);
   // No more script will come: once it is all typed, Close follows.
   void endScript();
+  // Reads script text from `in` line by line on a thread of its own, then
+  // ends the script. The thread shares only the script's inbox with the
+  // window, so the window may be destroyed while the thread still waits for
+  // input; `in` must outlive the thread (standard input does).
+  std::thread startScriptReader(std::istream& in);
 
   FontMetrics openFont(const FontRequest& request) override;
   FrameMetrics frameMetrics() const override { return frame_; }
@@ -88,11 +96,18 @@ class HeadlessWindow final : public WindowBackend {
   // held. Returns true when something was queued.
   bool feedLocked();
 
-  mutable std::mutex mutex_;
-  std::condition_variable wake_;
+  // What script readers feed, and the lock and wake-up of the whole queue;
+  // shared with reader threads, which may outlive the window.
+  struct Inbox {
+    std::mutex mutex;
+    std::condition_variable wake;
+    std::deque<ScriptStep> script;
+    bool ended = false;
+    void append(std::string_view utf8);
+    void end();
+  };
+  std::shared_ptr<Inbox> inbox_ = std::make_shared<Inbox>();
   std::deque<Message> queue_;
-  std::deque<ScriptStep> script_;
-  bool scriptEnded_ = false;
   bool closeSent_ = false;
   bool awaitingKey_ = false;
   std::chrono::steady_clock::time_point due_{};

@@ -3,6 +3,8 @@
 #include <cstdlib>
 #include <system_error>
 
+#include "platform/log.h"
+
 #ifndef LAMINA_BUILD_DATA_DIR
 #define LAMINA_BUILD_DATA_DIR ""
 #endif
@@ -28,7 +30,9 @@ fs::path configDirectory() {
 fs::path programFile() {
   std::error_code ec;
   fs::path self = fs::read_symlink("/proc/self/exe", ec);
-  return ec ? fs::path("lamina") : self;
+  if (!ec) return self;
+  platform::logWarning("paths", "the program's own file is unknown: " + ec.message());
+  return fs::path("lamina");
 }
 
 fs::path dataDirectory() {

@@ -4,11 +4,7 @@
 
 namespace lamina::platform {
 
-namespace {
-constexpr std::uint32_t kMsgWaveDone = 957;
-}
-
-int RecordingWaveOut::open(const PcmFormat& format, console::MessagePump& notify) {
+int RecordingWaveOut::open(const PcmFormat& format, MessagePump& notify) {
   ++openAttempts_;
   if (!openResults_.empty()) {
     const int scripted = openResults_.front();

@@ -19,7 +19,7 @@ class RecordingWaveOut final : public WaveOutDevice {
     std::uintptr_t user = 0;
   };
 
-  int open(const PcmFormat& format, console::MessagePump& notify) override;
+  int open(const PcmFormat& format, MessagePump& notify) override;
   int prepare(WaveBlock& block) override;
   int write(WaveBlock& block) override;
   int unprepare(WaveBlock& block) override;
@@ -52,7 +52,7 @@ class RecordingWaveOut final : public WaveOutDevice {
  private:
   void post(WaveBlock* block);
 
-  console::MessagePump* notify_ = nullptr;
+  MessagePump* notify_ = nullptr;
   PcmFormat format_;
   bool open_ = false;
   bool autoComplete_ = false;

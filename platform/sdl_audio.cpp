@@ -5,11 +5,11 @@
 #include <algorithm>
 #include <cstring>
 
+#include "platform/log.h"
+
 namespace lamina::platform {
 
 namespace {
-
-constexpr std::uint32_t kMsgWaveDone = 957;
 
 bool sdlFormatFor(std::uint16_t bits, SDL_AudioFormat& out) {
   switch (bits) {
@@ -39,6 +39,7 @@ std::uint16_t bufferFramesFor(std::uint32_t rate, unsigned bufferMs) {
 
 SdlWaveOut::SdlWaveOut(unsigned bufferMs) : bufferMs_(bufferMs) {
   initialised_ = SDL_InitSubSystem(SDL_INIT_AUDIO) == 0;
+  if (!initialised_) logError("sdl", std::string("no audio: ") + SDL_GetError());
 }
 
 SdlWaveOut::~SdlWaveOut() {
@@ -51,7 +52,7 @@ void SdlWaveOut::setFeedObserver(std::function<void(std::size_t)> observer) {
   observer_ = std::move(observer);
 }
 
-int SdlWaveOut::open(const PcmFormat& format, console::MessagePump& notify) {
+int SdlWaveOut::open(const PcmFormat& format, MessagePump& notify) {
   if (!initialised_) return waveresult::NoDriver;
   if (device_ != 0) return waveresult::Allocated;
   SDL_AudioFormat sdlFormat = 0;
@@ -76,6 +77,7 @@ int SdlWaveOut::open(const PcmFormat& format, console::MessagePump& notify) {
   // No changes allowed: SDL converts to whatever the hardware wants, and the
   // callback always sees the format the blocks are in.
   const SDL_AudioDeviceID id = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
+  if (id == 0) logError("sdl", std::string("cannot open the wave output: ") + SDL_GetError());
   if (id == 0) return waveresult::Error;
   device_ = id;
   silence_ = have.silence;

@@ -35,7 +35,7 @@ class SdlWaveOut final : public WaveOutDevice {
   SdlWaveOut(const SdlWaveOut&) = delete;
   SdlWaveOut& operator=(const SdlWaveOut&) = delete;
 
-  int open(const PcmFormat& format, console::MessagePump& notify) override;
+  int open(const PcmFormat& format, MessagePump& notify) override;
   int prepare(WaveBlock& block) override;
   int write(WaveBlock& block) override;
   int unprepare(WaveBlock& block) override;
@@ -59,7 +59,7 @@ class SdlWaveOut final : public WaveOutDevice {
   std::uint32_t device_ = 0;
   DeviceFormat obtained_;
   std::uint8_t silence_ = 0;
-  console::MessagePump* notify_ = nullptr;
+  MessagePump* notify_ = nullptr;
   std::function<void(std::size_t)> observer_;
 
   // Shared with the audio thread.

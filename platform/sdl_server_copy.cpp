@@ -1,9 +1,9 @@
 // Kept apart from the window backend: the X headers define names (None,
 // Status, Bool) that clash with the console's own.
-#include "platform/sdl_server_copy.h"
-
 #include <SDL.h>
 #include <SDL_syswm.h>
+
+#include "platform/sdl_server_copy_internal.h"
 
 namespace lamina::platform::sdl_detail {
 

@@ -7,6 +7,8 @@
 #include <cstring>
 #include <string_view>
 
+#include "platform/log.h"
+
 namespace lamina::platform {
 
 namespace {
@@ -86,6 +88,7 @@ bool parseWaveImage(std::span<const std::uint8_t> image, WaveImageData& out) {
 
 SdlToneSound::SdlToneSound() {
   initialised_ = SDL_InitSubSystem(SDL_INIT_AUDIO) == 0;
+  if (!initialised_) logError("sdl", std::string("no audio for tones: ") + SDL_GetError());
 }
 
 SdlToneSound::~SdlToneSound() {
@@ -111,6 +114,8 @@ bool SdlToneSound::playLoop(std::span<const std::uint8_t> waveImage) {
   }
   SDL_AudioSpec have{};
   loopDevice_ = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
+  if (loopDevice_ == 0)
+    logError("sdl", std::string("cannot open a tone device: ") + SDL_GetError());
   if (loopDevice_ == 0) return false;
   SDL_PauseAudioDevice(loopDevice_, 0);
   return true;
@@ -163,6 +168,7 @@ void SdlToneSound::beep() {
   want.channels = 1;
   want.samples = 512;
   beepDevice_ = SDL_OpenAudioDevice(nullptr, 0, &want, nullptr, 0);
+  if (beepDevice_ == 0) logError("sdl", std::string("cannot open the bell: ") + SDL_GetError());
   if (beepDevice_ == 0) return;
   SDL_QueueAudio(beepDevice_, samples.data(),
                  static_cast<Uint32>(samples.size() * sizeof(std::int16_t)));

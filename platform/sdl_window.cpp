@@ -1,5 +1,3 @@
-#include "platform/sdl_window.h"
-
 #include <SDL.h>
 #include <SDL_ttf.h>
 #include <fontconfig/fontconfig.h>
@@ -10,7 +8,9 @@
 #include <optional>
 
 #include "platform/cp1252.h"
-#include "platform/sdl_server_copy.h"
+#include "platform/log.h"
+#include "platform/sdl_server_copy_internal.h"
+#include "platform/sdl_window_internal.h"
 
 #if defined(__has_feature)
 #if __has_feature(address_sanitizer)
@@ -53,9 +53,16 @@ constexpr int kSystemCellWidth = 8;
 constexpr int kSystemCellHeight = 16;
 constexpr const char* kFallbackFace = "DejaVu Sans Mono";
 
+void logSdlError(const std::string& what) {
+  logError("sdl", what + ": " + SDL_GetError());
+}
+
 SurfacePtr makeCanvas(int w, int h) {
-  return SurfacePtr(SDL_CreateRGBSurfaceWithFormat(0, std::max(1, w), std::max(1, h), 32,
+  SurfacePtr canvas(SDL_CreateRGBSurfaceWithFormat(0, std::max(1, w), std::max(1, h), 32,
                                                    SDL_PIXELFORMAT_RGB888));
+  if (!canvas)
+    logSdlError("cannot make a picture of " + std::to_string(w) + "x" + std::to_string(h));
+  return canvas;
 }
 
 std::uint32_t packRgb(Rgb c) {
@@ -136,7 +143,10 @@ int faceHeight(TTF_Font* font) {
 // as the platform's font mapper does for a positive height.
 TtfFontPtr openSized(const FaceFile& face, int cellHeight) {
   TtfFontPtr font(TTF_OpenFontIndex(face.file.c_str(), cellHeight, face.index));
-  if (!font) return font;
+  if (!font) {
+    logSdlError("cannot open the face " + face.file);
+    return font;
+  }
   int size = cellHeight;
   for (int attempt = 0; attempt < 4; ++attempt) {
     const int h = faceHeight(font.get());
@@ -446,6 +456,10 @@ void translateKeyEvent(const SDL_Event& event, std::uint16_t& lastKeyMods,
   }
 }
 
+std::unique_ptr<WindowBackend> createSdlWindowBackend() {
+  return SdlWindowBackend::create();
+}
+
 std::unique_ptr<SdlWindowBackend> SdlWindowBackend::create() {
   // The Close button must reach the console as a Close message; SDL would
   // otherwise add a quit event when the last window is asked to close.
@@ -454,7 +468,10 @@ std::unique_ptr<SdlWindowBackend> SdlWindowBackend::create() {
   // cheapest way to show it, where an accelerated one would re-create the
   // window and pass every frame through a texture.
   SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
-  if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return nullptr;
+  if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+    logSdlError("no video");
+    return nullptr;
+  }
   // With no display SDL settles on a driver that shows nothing; a window
   // nobody can see must not pass for one, unless that driver was asked for.
   const char* driver = SDL_GetCurrentVideoDriver();
@@ -462,15 +479,18 @@ std::unique_ptr<SdlWindowBackend> SdlWindowBackend::create() {
   const bool invisible = driver != nullptr && (std::strcmp(driver, "offscreen") == 0 ||
                                                std::strcmp(driver, "dummy") == 0);
   if (invisible && (asked == nullptr || *asked == '\0')) {
+    logWarning("sdl", std::string("no display; the video driver is ") + driver);
     SDL_QuitSubSystem(SDL_INIT_VIDEO);
     return nullptr;
   }
   if (TTF_Init() != 0) {
+    logSdlError("no font rendering");
     SDL_QuitSubSystem(SDL_INIT_VIDEO);
     return nullptr;
   }
   const Uint32 type = SDL_RegisterEvents(1);
   if (type == static_cast<Uint32>(-1)) {
+    logSdlError("no user event type");
     TTF_Quit();
     SDL_QuitSubSystem(SDL_INIT_VIDEO);
     return nullptr;
@@ -559,7 +579,10 @@ bool SdlWindowBackend::createWindow(const WindowSpec& spec) {
   if (spec.maximised) flags |= SDL_WINDOW_MAXIMIZED;
   window_.reset(SDL_CreateWindow(cp1252::toUtf8(spec.caption).c_str(), SDL_WINDOWPOS_UNDEFINED,
                                  SDL_WINDOWPOS_UNDEFINED, w, h, flags));
-  if (!window_) return false;
+  if (!window_) {
+    logSdlError("cannot create the window");
+    return false;
+  }
   // Until the console sets its own limits: 16 x 4 cells at least, 80 x 25
   // cells (or the screen) at most.
   setSizeLimits(16 * cellW_, 4 * cellH_, std::min(80 * cellW_, frame.screenWidth),
@@ -975,6 +998,7 @@ bool SdlWindowBackend::getClipboard(std::string& text, bool& hasText) {
   if (!hasText) return true;
   char* utf8 = SDL_GetClipboardText();
   if (utf8 == nullptr) {
+    logSdlError("cannot read the clipboard");
     hasText = false;
     return false;
   }
@@ -984,7 +1008,9 @@ bool SdlWindowBackend::getClipboard(std::string& text, bool& hasText) {
 }
 
 bool SdlWindowBackend::setClipboard(std::string_view cp1252) {
-  return SDL_SetClipboardText(cp1252::toUtf8(cp1252).c_str()) == 0;
+  if (SDL_SetClipboardText(cp1252::toUtf8(cp1252).c_str()) == 0) return true;
+  logSdlError("cannot set the clipboard");
+  return false;
 }
 
 void SdlWindowBackend::beep() {

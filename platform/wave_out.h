@@ -6,7 +6,7 @@
 // that the player's state changes only on the program thread while it pumps.
 #include <cstdint>
 
-#include "console/pump.h"
+#include "platform/message_pump.h"
 
 namespace lamina::platform {
 
@@ -74,7 +74,7 @@ class WaveOutDevice {
  public:
   virtual ~WaveOutDevice() = default;
   // Opens the default output for the format; completions go to notify.
-  virtual int open(const PcmFormat& format, console::MessagePump& notify) = 0;
+  virtual int open(const PcmFormat& format, MessagePump& notify) = 0;
   virtual int prepare(WaveBlock& block) = 0;
   // Queues a prepared block behind those already written.
   virtual int write(WaveBlock& block) = 0;

@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/messages.h"
+
 namespace lamina::platform {
 
 // Messages that the backends deliver to the console's window procedure.
@@ -24,14 +26,9 @@ enum class MessageType : std::uint8_t {
   RightDown,  // x, y = client position
   RightUp,
   MouseMove,
-  User,  // code = message number (957, 1123, 2980); param1, param2
+  User,  // code = one of platform/messages.h; param1, param2
   Quit,
 };
-
-// Message numbers that cross subsystems.
-inline constexpr std::uint32_t kMsgWaveDone = 957;
-inline constexpr std::uint32_t kMsgSpeechWake = 1123;
-inline constexpr std::uint32_t kMsgEngineBusy = 2980;
 
 // Virtual key codes; the values of the platform the key tables come from.
 namespace vk {

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/cp1252.h"
+#include "platform/log.h"
 
 namespace lamina::presentation {
 
@@ -316,6 +317,13 @@ ReadOutcome OoxmlParser::parse() {
   return outcome;
 }
 
+void logZipError(const std::string& what, int code) {
+  zip_error_t error;
+  zip_error_init_with_code(&error, code);
+  platform::logInfo("libzip", "cannot open " + what + ": " + zip_error_strerror(&error));
+  zip_error_fini(&error);
+}
+
 ReadOutcome readArchive(zip_t* archive) {
   if (!archive) {
     ReadOutcome outcome;
@@ -358,7 +366,9 @@ std::string resolvePartName(std::string_view baseFolder, std::string_view target
 
 ReadOutcome readOoxmlFile(std::string_view fileName) {
   int error = 0;
-  return readArchive(zip_open(std::string(fileName).c_str(), ZIP_RDONLY, &error));
+  zip_t* archive = zip_open(std::string(fileName).c_str(), ZIP_RDONLY, &error);
+  if (!archive) logZipError(std::string(fileName), error);
+  return readArchive(archive);
 }
 
 ReadOutcome readOoxmlMemory(std::span<const std::uint8_t> bytes) {
@@ -367,6 +377,7 @@ ReadOutcome readOoxmlMemory(std::span<const std::uint8_t> bytes) {
   zip_source_t* source = zip_source_buffer_create(bytes.data(), bytes.size(), 0, &error);
   zip_t* archive = source ? zip_open_from_source(source, ZIP_RDONLY, &error) : nullptr;
   if (source && !archive) zip_source_free(source);
+  if (!archive) logZipError("a package in memory", zip_error_code_zip(&error));
   zip_error_fini(&error);
   return readArchive(archive);
 }

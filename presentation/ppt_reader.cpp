@@ -18,6 +18,9 @@
 #include <string>
 #include <vector>
 
+#include "platform/log.h"
+#include "presentation/glib_log.h"
+
 namespace lamina::presentation {
 
 bool MemorySource::read(std::uint64_t offset, std::span<std::uint8_t> out) {
@@ -566,17 +569,17 @@ ReadOutcome readCompoundFile(GsfInput* input) {
   static std::once_flag initialised;
   std::call_once(initialised, [] {
     gsf_init();
-    // Damaged files make libgsf complain on stderr; the result code says it.
-    for (const char* domain : {"libgsf", "libgsf:msole", "libgsf:zip", "GLib-GObject"}) {
-      g_log_set_handler(
-          domain, static_cast<GLogLevelFlags>(G_LOG_LEVEL_MASK | G_LOG_FLAG_FATAL),
-          [](const gchar*, GLogLevelFlags, const gchar*, gpointer) {}, nullptr);
-    }
+    // Damaged files make libgsf complain; the result code tells the caller,
+    // the complaint goes to the log.
+    routeGlibLog();
   });
   ReadOutcome outcome;
   GError* error = nullptr;
   GsfPtr<GsfInfile> ole(gsf_infile_msole_new(input, &error));
-  if (error) g_error_free(error);
+  if (error) {
+    platform::logInfo("libgsf", std::string("not a compound file: ") + error->message);
+    g_error_free(error);
+  }
   if (!ole) {
     outcome.result = OpenResult::corrupt;
     return outcome;
@@ -641,7 +644,10 @@ ReadOutcome readPptStreams(ByteSource& document, ByteSource* currentUser) {
 ReadOutcome readPptFile(std::string_view fileName) {
   GError* error = nullptr;
   GsfPtr<GsfInput> input(gsf_input_stdio_new(std::string(fileName).c_str(), &error));
-  if (error) g_error_free(error);
+  if (error) {
+    platform::logInfo("libgsf", std::string("cannot open: ") + error->message);
+    g_error_free(error);
+  }
   if (!input) return {};
   return readCompoundFile(input.get());
 }

@@ -23,6 +23,9 @@ count() {
   failed=$((failed + bad))
 }
 
+echo "== include boundaries"
+./scripts/check-layers.sh && passed=$((passed + 1)) || { status=1; failed=$((failed + 1)); }
+
 echo "== normal build"
 ./scripts/build.sh build -DLAMINA_TESTS=ON -DLAMINA_BENCH=ON -DLAMINA_SANITIZE=OFF
 (cd build && ctest --output-on-failure -j "$jobs" | tee ctest.log; exit "${PIPESTATUS[0]}") || status=1

@@ -2,7 +2,7 @@
 
 namespace lamina::speech {
 
-RecordedSpeech::RecordedSpeech(wave::WavePlayer& player, console::MessagePump& pump)
+RecordedSpeech::RecordedSpeech(wave::WavePlayer& player, platform::MessagePump& pump)
     : player_(player), pump_(pump) {}
 
 bool RecordedSpeech::isSpeaking() {
@@ -22,7 +22,7 @@ void RecordedSpeech::waitSpeech() {
 void RecordedSpeech::stopSpeech() {
   player_.waveStop();
   interrupted_ = true;
-  pump_.postMessage(kWakeMessage, 0, 0);
+  pump_.postMessage(platform::kMsgSpeechWake, 0, 0);
 }
 
 void RecordedSpeech::playWaveImage(std::span<const std::uint8_t> image) {

@@ -5,18 +5,15 @@
 #include <cstdint>
 #include <span>
 
-#include "console/pump.h"
 #include "diphone/speech_output.h"
+#include "platform/message_pump.h"
 #include "wave/wave_player.h"
 
 namespace lamina::speech {
 
-// Posted to the console window by stopSpeech only to wake waiting loops.
-inline constexpr std::uint32_t kWakeMessage = 1123;
-
 class RecordedSpeech final : public diphone::SpeechOutput {
  public:
-  RecordedSpeech(wave::WavePlayer& player, console::MessagePump& pump);
+  RecordedSpeech(wave::WavePlayer& player, platform::MessagePump& pump);
 
   // A pending key cuts all sound and answers false; otherwise whether the
   // wave player still plays. The key stays queued for the program.
@@ -36,7 +33,7 @@ class RecordedSpeech final : public diphone::SpeechOutput {
   void waitWhileSpeaking();
 
   wave::WavePlayer& player_;
-  console::MessagePump& pump_;
+  platform::MessagePump& pump_;
   bool speechPending_ = true;
   bool interrupted_ = false;
 };

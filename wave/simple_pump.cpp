@@ -5,10 +5,6 @@
 
 namespace lamina::wave {
 
-namespace {
-constexpr std::uint32_t kMsgWaveDone = 957;
-}
-
 bool SimplePump::keyPressed() {
   pumpMessages();
   std::lock_guard lock(mutex_);
@@ -27,7 +23,7 @@ void SimplePump::pumpMessages() {
       m = messages_.front();
       messages_.pop_front();
     }
-    if (m.id == kMsgWaveDone && handler_) handler_(m.param1, m.param2);
+    if (m.id == platform::kMsgWaveDone && handler_) handler_(m.param1, m.param2);
   }
 }
 

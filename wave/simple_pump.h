@@ -8,11 +8,11 @@
 #include <functional>
 #include <mutex>
 
-#include "console/pump.h"
+#include "platform/message_pump.h"
 
 namespace lamina::wave {
 
-class SimplePump final : public console::MessagePump {
+class SimplePump final : public platform::MessagePump {
  public:
   bool keyPressed() override;
   void pumpMessages() override;

@@ -141,14 +141,14 @@ std::string_view deviceErrorText(int result) {
   }
 }
 
-WavePlayer::WavePlayer(platform::WaveOutDevice& device, console::MessagePump& pump)
+WavePlayer::WavePlayer(platform::WaveOutDevice& device, platform::MessagePump& pump)
     : device_(device), pump_(pump) {
   readBuffer_.resize(kBlockSize);
   compressBuffer_.resize(kBlockSize);
   for (Slot& s : slots_) s.data.resize(kBlockSize);
 }
 
-WavePlayer::WavePlayer(platform::WaveOutDevice& device, console::MessagePump& pump,
+WavePlayer::WavePlayer(platform::WaveOutDevice& device, platform::MessagePump& pump,
                        DeviceErrorReporter& reporter)
     : WavePlayer(device, pump) {
   reporter_ = &reporter;

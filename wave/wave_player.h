@@ -11,7 +11,7 @@
 #include <string_view>
 #include <vector>
 
-#include "console/pump.h"
+#include "platform/message_pump.h"
 #include "platform/wave_out.h"
 
 namespace lamina::wave {
@@ -22,7 +22,8 @@ inline constexpr std::size_t kMinBlock = 256;
 inline constexpr std::size_t kWaveHeaderSize = 44;
 
 // Shows a device error text (English; empty for an unknown failure) and waits
-// for the user to press Enter. The console implements it.
+// for the user to press Enter. Nothing implements it yet: without one the
+// player carries on silently; the program will give it the console.
 class DeviceErrorReporter {
  public:
   virtual ~DeviceErrorReporter() = default;
@@ -47,8 +48,8 @@ std::string_view deviceErrorText(int result);
 
 class WavePlayer {
  public:
-  WavePlayer(platform::WaveOutDevice& device, console::MessagePump& pump);
-  WavePlayer(platform::WaveOutDevice& device, console::MessagePump& pump,
+  WavePlayer(platform::WaveOutDevice& device, platform::MessagePump& pump);
+  WavePlayer(platform::WaveOutDevice& device, platform::MessagePump& pump,
              DeviceErrorReporter& reporter);
   ~WavePlayer();
   WavePlayer(const WavePlayer&) = delete;
@@ -98,7 +99,7 @@ class WavePlayer {
   void releaseAll();
 
   platform::WaveOutDevice& device_;
-  console::MessagePump& pump_;
+  platform::MessagePump& pump_;
   DeviceErrorReporter* reporter_ = nullptr;
 
   bool stopOnKey_ = true;

@@ -27,7 +27,7 @@ bool runOnce(const std::filesystem::path& ini, bool lento, int lines, Figures& f
     std::ofstream out(ini);
     out << "[VIDEO]\r\nLENTO=" << (lento ? 'S' : 'N') << "\r\n";
   }
-  auto window = lamina::platform::SdlWindowBackend::create();
+  auto window = lamina::platform::createSdlWindowBackend();
   if (!window) return false;
   lamina::platform::SilentToneSound tones;
   lamina::console::ConsoleOptions options;
@@ -61,7 +61,7 @@ bool runOnce(const std::filesystem::path& ini, bool lento, int lines, Figures& f
 // date, so the two LENTO on figures differ little).
 void backendFigures(int lines) {
   using lamina::platform::Rgb;
-  auto window = lamina::platform::SdlWindowBackend::create();
+  auto window = lamina::platform::createSdlWindowBackend();
   if (!window) return;
   window->openFont({"Lucida Console", 9, 22, 700});
   lamina::platform::WindowSpec spec;

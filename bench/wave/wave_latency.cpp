@@ -34,7 +34,7 @@ std::vector<std::uint8_t> image(std::size_t samples) {
 class TimedDevice final : public lamina::platform::WaveOutDevice {
  public:
   explicit TimedDevice(lamina::platform::WaveOutDevice& inner) : inner_(inner) {}
-  int open(const lamina::platform::PcmFormat& f, lamina::console::MessagePump& n) override {
+  int open(const lamina::platform::PcmFormat& f, lamina::platform::MessagePump& n) override {
     return inner_.open(f, n);
   }
   int prepare(lamina::platform::WaveBlock& b) override { return inner_.prepare(b); }

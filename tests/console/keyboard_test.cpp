@@ -7,6 +7,7 @@
 #include "platform/key_script.h"
 
 using lamina::console::Keyboard;
+using lamina::console::KeyDownResult;
 using lamina::platform::Message;
 using lamina::platform::MessageType;
 namespace vk = lamina::platform::vk;
@@ -92,8 +93,8 @@ TEST(KeyTable, AltCodesNeedCtrlAndAltAloneNeverQueues) {
 
 TEST(KeyTable, CtrlBreakAsksToEndTheProgram) {
   KeyboardHarness h;
-  EXPECT_EQ(h.keyboard.onKeyDown(vk::Cancel, {false, true, false}), Keyboard::KeyDownResult::Break);
-  EXPECT_EQ(h.keyboard.onKeyDown('C', {false, true, false}), Keyboard::KeyDownResult::Consumed);
+  EXPECT_EQ(h.keyboard.onKeyDown(vk::Cancel, {false, true, false}), KeyDownResult::breakProgram);
+  EXPECT_EQ(h.keyboard.onKeyDown('C', {false, true, false}), KeyDownResult::consumed);
 }
 
 TEST(KeyQueue, NeverHoldsMoreThanSixtyFourBytes) {

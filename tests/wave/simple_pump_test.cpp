@@ -13,10 +13,10 @@ TEST(SimplePump, DispatchesWaveDoneAndDropsOtherMessages) {
   SimplePump pump;
   std::vector<std::pair<std::uintptr_t, std::uintptr_t>> seen;
   pump.setWaveDoneHandler([&](std::uintptr_t d, std::uintptr_t b) { seen.emplace_back(d, b); });
-  pump.postMessage(1123, 1, 2);
-  pump.postMessage(957, 3, 4);
-  pump.postMessage(2980, 5, 6);
-  pump.postMessage(957, 7, 8);
+  pump.postMessage(platform::kMsgSpeechWake, 1, 2);
+  pump.postMessage(platform::kMsgWaveDone, 3, 4);
+  pump.postMessage(platform::kMsgEngineBusy, 5, 6);
+  pump.postMessage(platform::kMsgWaveDone, 7, 8);
   EXPECT_TRUE(seen.empty()) << "nothing runs before the pump";
   pump.pumpMessages();
   EXPECT_EQ(seen, (std::vector<std::pair<std::uintptr_t, std::uintptr_t>>{{3, 4}, {7, 8}}));
@@ -27,9 +27,9 @@ TEST(SimplePump, MessagesPostedWhileDispatchingRunInTheSamePump) {
   int calls = 0;
   pump.setWaveDoneHandler([&](std::uintptr_t, std::uintptr_t b) {
     ++calls;
-    if (b < 3) pump.postMessage(957, 0, b + 1);
+    if (b < 3) pump.postMessage(platform::kMsgWaveDone, 0, b + 1);
   });
-  pump.postMessage(957, 0, 0);
+  pump.postMessage(platform::kMsgWaveDone, 0, 0);
   pump.pumpMessages();
   EXPECT_EQ(calls, 4);
 }
@@ -40,7 +40,7 @@ TEST(SimplePump, OtherThreadsWakeAWaitingLoop) {
   pump.setWaveDoneHandler([&](std::uintptr_t, std::uintptr_t) { done = true; });
   std::thread poster([&] {
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    pump.postMessage(957, 0, 1);
+    pump.postMessage(platform::kMsgWaveDone, 0, 1);
   });
   pump.waitMessage();
   poster.join();
@@ -78,7 +78,7 @@ TEST(SimplePump, IdleHookReplacesBlockingAndSleeping) {
   pump.waitMessage();
   EXPECT_EQ(pump.virtualSleptMs(), 150u);
   EXPECT_EQ(idle, 3);
-  pump.postMessage(957, 0, 0);
+  pump.postMessage(platform::kMsgWaveDone, 0, 0);
   pump.waitMessage();  // a message is pending: no idle call
   EXPECT_EQ(idle, 3);
 }

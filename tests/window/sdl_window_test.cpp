@@ -1,14 +1,14 @@
 // The SDL window backend on SDL's dummy video driver: drawing, caret,
 // magnifier and the queue checked through the backend's pixels and
 // messages, with no display needed.
-#include "platform/sdl_window.h"
-
 #include <SDL.h>
 #include <gtest/gtest.h>
 
 #include <string>
 #include <thread>
 #include <vector>
+
+#include "platform/sdl_window_internal.h"
 
 namespace lamina::platform {
 namespace {
@@ -371,8 +371,12 @@ TEST_F(SdlWindowTest, MagnifierStretchesTheSnapshotAndRestores) {
 TEST_F(SdlWindowTest, PaintComesLastAndCoalesced) {
   openWindow();
   drain();
-  backend->invalidateAll();
-  backend->invalidateAll();
+  // Two exposures ask for a whole-window paint each; the paints are joined.
+  SDL_Event exposed{};
+  exposed.type = SDL_WINDOWEVENT;
+  exposed.window.event = SDL_WINDOWEVENT_EXPOSED;
+  ASSERT_EQ(SDL_PushEvent(&exposed), 1);
+  ASSERT_EQ(SDL_PushEvent(&exposed), 1);
   SDL_Event key = keyEvent(SDL_KEYDOWN, SDLK_F1, 0);
   ASSERT_EQ(SDL_PushEvent(&key), 1);
   Message m;

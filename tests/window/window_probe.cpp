@@ -18,7 +18,7 @@ namespace {
 using lamina::platform::Message;
 using lamina::platform::MessageType;
 using lamina::platform::Rgb;
-using lamina::platform::SdlWindowBackend;
+using lamina::platform::WindowBackend;
 
 const char* nameOf(MessageType type) {
   switch (type) {
@@ -59,7 +59,7 @@ constexpr int kCellH = 22;
 
 // Row 1 holds the banner in yellow on blue from column 2; cell (10, 5) is
 // red; the rest is black.
-void drawPicture(SdlWindowBackend& window) {
+void drawPicture(WindowBackend& window) {
   window.fillRect(0, 0, 80 * kCellW, 25 * kCellH, Rgb{0, 0, 0});
   window.drawText(kCellW, 0, " LAMINA - console de demonstra\xE7\xE3o ", Rgb{255, 255, 0},
                   Rgb{0, 0, 255});
@@ -75,7 +75,7 @@ int main(int argc, char** argv) {
     return 2;
   }
   std::ofstream log(argv[1]);
-  auto window = SdlWindowBackend::create();
+  auto window = lamina::platform::createSdlWindowBackend();
   if (!window) {
     std::fprintf(stderr, "window_probe: no display\n");
     return 3;

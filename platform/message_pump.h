@@ -1,11 +1,13 @@
 #pragma once
 // What the console's message pump offers to the rest of the program: every
 // wait of the system is a loop that pumps the console window's messages, and
-// wave-output completions arrive as message 957 dispatched to a handler.
+// wave-output completions arrive as kMsgWaveDone dispatched to a handler.
 #include <cstdint>
 #include <functional>
 
-namespace lamina::console {
+#include "platform/messages.h"
+
+namespace lamina::platform {
 
 class MessagePump {
  public:
@@ -18,11 +20,11 @@ class MessagePump {
   // Waits for the next message to arrive, then pumps.
   virtual void waitMessage() = 0;
   virtual void sleepPumping(unsigned ms) = 0;
-  // Message 957 is handed to this handler while messages are pumped.
+  // kMsgWaveDone is handed to this handler while messages are pumped.
   virtual void setWaveDoneHandler(WaveDoneHandler handler) = 0;
-  // Posts a user message (957, 1123, 2980) to the console window; may be
-  // called from any thread.
+  // Posts a user message (one of platform/messages.h) to the console window;
+  // may be called from any thread.
   virtual void postMessage(std::uint32_t id, std::uintptr_t param1, std::uintptr_t param2) = 0;
 };
 
-}  // namespace lamina::console
+}  // namespace lamina::platform
