@@ -65,11 +65,8 @@ std::vector<UnitRecord> parseIndex(std::span<const std::uint8_t> bytes) {
     const std::size_t len = r[0];
     rec.usable = len <= kMaxUnitName;
     rec.name.assign(reinterpret_cast<const char*>(r.data() + 1), std::min(len, kMaxUnitName));
-    rec.length = static_cast<std::uint16_t>(r[9] | (r[10] << 8));
-    const std::uint32_t offset =
-        static_cast<std::uint32_t>(r[11]) | (static_cast<std::uint32_t>(r[12]) << 8) |
-        (static_cast<std::uint32_t>(r[13]) << 16) | (static_cast<std::uint32_t>(r[14]) << 24);
-    rec.offset = static_cast<std::int32_t>(offset);
+    rec.length = riff::le16(r, 9);
+    rec.offset = static_cast<std::int32_t>(riff::le32(r, 11));
     records.push_back(std::move(rec));
   }
   return records;

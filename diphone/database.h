@@ -15,6 +15,8 @@
 #include <utility>
 #include <vector>
 
+#include "platform/riff.h"
+
 namespace lamina::diphone {
 
 class LetterRules;
@@ -62,7 +64,7 @@ struct UnitRecord {
 inline constexpr std::size_t kIndexRecordSize = 15;
 inline constexpr std::size_t kMaxUnitName = 8;
 inline constexpr std::size_t kSoundBufferSize = 64000;
-inline constexpr std::size_t kWaveHeaderSize = 44;
+using riff::kWaveHeaderSize;
 
 // Length-prefixed name order of the index: byte by byte, a prefix first.
 int compareUnitNames(std::string_view a, std::string_view b);

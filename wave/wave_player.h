@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "console/pump.h"
+#include "platform/riff.h"
 #include "platform/wave_out.h"
 
 namespace lamina::wave {
@@ -19,7 +20,7 @@ namespace lamina::wave {
 inline constexpr std::size_t kSlotCount = 4;
 inline constexpr std::size_t kBlockSize = 65534;
 inline constexpr std::size_t kMinBlock = 256;
-inline constexpr std::size_t kWaveHeaderSize = 44;
+using riff::kWaveHeaderSize;
 
 // Shows a device error text (English; empty for an unknown failure) and waits
 // for the user to press Enter. The console implements it.
@@ -31,6 +32,8 @@ class DeviceErrorReporter {
 
 // Writes the 44-byte RIFF header at the start of image; the samples follow at
 // offset 44. False (nothing written) when image is shorter than 44 bytes.
+// The name is the one every caller of the wave player knows; the header
+// itself is the shared RIFF writer's.
 bool makeWaveHeader(std::span<std::uint8_t> image, std::uint32_t dataLength, std::uint32_t rate,
                     std::uint16_t bits, std::uint16_t channels);
 
