@@ -288,6 +288,24 @@ TEST_F(WavePlayerTest, ChunksBeforeDataAreSkippedAndIdsIgnoreCase) {
   EXPECT_EQ(submittedSizes(), (std::vector<std::size_t>{500}));
 }
 
+TEST_F(WavePlayerTest, OddChunksAreFollowedByAPadByteInFilesAndImages) {
+  completeWhenIdle();
+  std::vector<std::uint8_t> file = {'R', 'I', 'F', 'F', 0, 0, 0, 0, 'W', 'A', 'V', 'E'};
+  const auto head = waveImage({}, 11025, 16, 1);
+  appendChunk(file, "fmt ", std::vector<std::uint8_t>(head.begin() + 20, head.begin() + 36));
+  appendChunk(file, "LIST", ramp(31));
+  file.push_back(0xEE);  // pad byte, not a sample and not part of a chunk head
+  const auto samples = ramp(600);
+  appendChunk(file, "data", samples);
+  TempFile f(file);
+  EXPECT_EQ(player.playWaveFile(f.path()), 0);
+  EXPECT_EQ(player.playWaveMemory(file), 0);
+  while (player.wavePlaying()) pump.waitMessage();
+  ASSERT_EQ(device.submissions().size(), 2u);
+  EXPECT_EQ(device.submissions()[0].bytes, samples);
+  EXPECT_EQ(device.submissions()[1].bytes, samples);
+}
+
 TEST_F(WavePlayerTest, FilesThatCannotPlayGiveMinusOne) {
   completeWhenIdle();
   std::vector<std::uint8_t> noData = {'R', 'I', 'F', 'F', 0, 0, 0, 0, 'W', 'A', 'V', 'E'};
