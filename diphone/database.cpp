@@ -40,6 +40,18 @@ std::string upperAscii(std::string_view s) {
 
 }  // namespace
 
+std::string_view resultText(StartResult result) {
+  switch (result) {
+    case StartResult::ready:
+      return "ready";
+    case StartResult::noDatabase:
+      return "a voice directory, the unit index or the unit data is missing";
+    case StartResult::noRules:
+      return "the letter-to-sound rules or the word exceptions cannot be loaded";
+  }
+  return "unknown start result";
+}
+
 DataLocations DataLocations::standard() {
   const fs::path data = paths::dataDirectory();
   return {paths::oralisIni(), data / "letras", data / "difones"};
@@ -87,21 +99,21 @@ void DiphoneDatabase::setSynthesisCuts(int cutLength, int keepLength, int wordPa
   settings_.wordPause = wordPause;
 }
 
-int DiphoneDatabase::diphoneStart() {
+StartResult DiphoneDatabase::diphoneStart() {
   diphoneStop();
   lettersDir_ =
       configuredDirectory(locations_.configFile, "dirLetras", locations_.defaultLettersDir);
-  if (!isDirectory(lettersDir_)) return startresult::NoDatabase;
+  if (!isDirectory(lettersDir_)) return StartResult::noDatabase;
   diphoneDir_ =
       configuredDirectory(locations_.configFile, "DIRDIFONES", locations_.defaultDiphoneDir);
-  if (!isDirectory(diphoneDir_)) return startresult::NoDatabase;
+  if (!isDirectory(diphoneDir_)) return StartResult::noDatabase;
 
   std::ifstream indexFile(paths::findNoCase(diphoneDir_, settings_.baseName + ".IND"),
                           std::ios::binary);
-  if (!indexFile) return startresult::NoDatabase;
+  if (!indexFile) return StartResult::noDatabase;
   const std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(indexFile)),
                                         std::istreambuf_iterator<char>());
-  if (indexFile.bad()) return startresult::NoDatabase;
+  if (indexFile.bad()) return StartResult::noDatabase;
 
   const fs::path dataPath = paths::findNoCase(diphoneDir_, settings_.baseName + ".DIF");
   std::error_code ec;
@@ -109,7 +121,7 @@ int DiphoneDatabase::diphoneStart() {
   data_.open(dataPath, std::ios::binary);
   if (ec || !data_) {
     data_ = std::ifstream();
-    return startresult::NoDatabase;
+    return StartResult::noDatabase;
   }
   index_ = parseIndex(bytes);
   dataSize_ = dataSize;
@@ -117,11 +129,11 @@ int DiphoneDatabase::diphoneStart() {
   if (!rules_.loadLetterRules(paths::findNoCase(diphoneDir_, "regras.rgr")) ||
       !rules_.loadWordExceptions(paths::findNoCase(diphoneDir_, "portug.exc"))) {
     // What was opened stays until diphoneStop, as the caller stops next.
-    return startresult::NoRules;
+    return StartResult::noRules;
   }
   buffer_.assign(kSoundBufferSize, 0);
   ready_ = true;
-  return startresult::Ready;
+  return StartResult::ready;
 }
 
 void DiphoneDatabase::diphoneStop() {

@@ -21,12 +21,13 @@ namespace lamina::diphone {
 
 class LetterRules;
 
-// diphoneStart results.
-namespace startresult {
-inline constexpr int Ready = 0;
-inline constexpr int NoDatabase = 1;  // a directory, the index or the data file is missing
-inline constexpr int NoRules = 2;     // the rules or exceptions file cannot be loaded
-}  // namespace startresult
+// diphoneStart results; speech start-up shows the number to the user.
+enum class StartResult {
+  ready = 0,
+  noDatabase = 1,  // a directory, the index or the data file is missing
+  noRules = 2,     // the rules or exceptions file cannot be loaded
+};
+std::string_view resultText(StartResult result);
 
 struct SynthesisSettings {
   std::string baseName = "DIFONES2";
@@ -85,7 +86,7 @@ class DiphoneDatabase {
   void setSynthesisCuts(int cutLength, int keepLength, int wordPause);
   const SynthesisSettings& settings() const { return settings_; }
 
-  int diphoneStart();
+  StartResult diphoneStart();
   void diphoneStop();
   bool ready() const { return ready_; }
 

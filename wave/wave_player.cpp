@@ -8,8 +8,7 @@ namespace lamina::wave {
 
 namespace {
 
-using platform::waveresult::Allocated;
-using platform::waveresult::Ok;
+using platform::WaveResult;
 
 constexpr std::size_t kSplitPiece = 65278;
 constexpr int kOpenAttempts = 100;
@@ -77,16 +76,13 @@ std::size_t filePieceSize(std::uint64_t remaining) {
   return static_cast<std::size_t>(std::min<std::uint64_t>(remaining, kBlockSize));
 }
 
-std::string_view deviceErrorText(int result) {
+std::string_view deviceErrorText(WaveResult result) {
   switch (result) {
-    case platform::waveresult::InvalidHandle:
-      return "Specified device handle is invalid.";
-    case platform::waveresult::NoDriver:
-      return "No device driver is present.";
-    case platform::waveresult::NoMemory:
-      return "Unable to allocate or lock memory.";
-    case platform::waveresult::StillPlaying:
-      return "The data block pointed to by the pwh parameter is still in queue";
+    case WaveResult::invalidHandle:
+    case WaveResult::noDriver:
+    case WaveResult::noMemory:
+    case WaveResult::stillPlaying:
+      return platform::resultText(result);
     default:
       return {};
   }
@@ -128,7 +124,7 @@ void WavePlayer::waveStop() {
   if (!deviceOpen_) return;
   if (queued_ > 0) device_.reset();
   pump_.pumpMessages();
-  if (device_.close() != Ok) {
+  if (device_.close() != WaveResult::ok) {
     device_.reset();
     pump_.pumpMessages();
     device_.close();
@@ -152,28 +148,30 @@ void WavePlayer::waveBlockDone(std::uintptr_t block) {
   }
   // A notice for a block that is not ours, or reported twice, changes nothing.
   if (slot == nullptr || !slot->submitted) return;
-  const int result = device_.unprepare(slot->header);
-  if (result != Ok && reporter_ != nullptr) reporter_->showAndWaitEnter(deviceErrorText(result));
+  const WaveResult result = device_.unprepare(slot->header);
+  if (result != WaveResult::ok && reporter_ != nullptr)
+    reporter_->showAndWaitEnter(deviceErrorText(result));
   slot->submitted = false;
   if (queued_ > 0) --queued_;
 }
 
-int WavePlayer::openWaveDevice(std::uint32_t rate, std::uint16_t bits, std::uint16_t channels) {
+WaveResult WavePlayer::openWaveDevice(std::uint32_t rate, std::uint16_t bits,
+                                      std::uint16_t channels) {
   if (rate != rate_ || bits != bits_ || channels != channels_) {
     while (wavePlaying()) pump_.waitMessage();
   }
   rate_ = rate;
   bits_ = bits;
   channels_ = channels;
-  if (deviceOpen_) return Ok;
+  if (deviceOpen_) return WaveResult::ok;
   pump_.setWaveDoneHandler([this](std::uintptr_t, std::uintptr_t block) { waveBlockDone(block); });
   const platform::PcmFormat format = platform::makePcmFormat(rate, bits, channels);
-  int result = device_.open(format, pump_);
-  for (int attempt = 1; result == Allocated && attempt < kOpenAttempts; ++attempt) {
+  WaveResult result = device_.open(format, pump_);
+  for (int attempt = 1; result == WaveResult::allocated && attempt < kOpenAttempts; ++attempt) {
     pump_.sleepPumping(kBusyRetryMs);
     result = device_.open(format, pump_);
   }
-  deviceOpen_ = result == Ok;
+  deviceOpen_ = result == WaveResult::ok;
   return result;
 }
 
@@ -204,11 +202,11 @@ bool WavePlayer::queueBlock(std::span<const std::uint8_t> source) {
   slot.header.data = slot.data.data();
   slot.header.length = static_cast<std::uint32_t>(submitted);
   slot.header.user = currentSlot_;
-  if (device_.prepare(slot.header) != Ok) {
+  if (device_.prepare(slot.header) != WaveResult::ok) {
     --queued_;
     return false;
   }
-  if (device_.write(slot.header) != Ok) {
+  if (device_.write(slot.header) != WaveResult::ok) {
     // Never written, so no completion will come for it.
     device_.unprepare(slot.header);
     --queued_;
@@ -218,27 +216,29 @@ bool WavePlayer::queueBlock(std::span<const std::uint8_t> source) {
   return true;
 }
 
-int WavePlayer::playSamples(std::span<const std::uint8_t> data, std::uint32_t rate,
-                            std::uint16_t bits, std::uint16_t channels) {
+WaveResult WavePlayer::playSamples(std::span<const std::uint8_t> data, std::uint32_t rate,
+                                   std::uint16_t bits, std::uint16_t channels) {
   if (fast_) rate = static_cast<std::uint32_t>(std::uint64_t{rate} * 3 / 2);
   const bool mono = channels == 1;
   // Only 8- and 16-bit samples can be cut at their pitch periods.
   const bool compress = compress_ && mono && (bits == 8 || bits == 16);
   const std::uint16_t deviceBits = compress && bits == 16 ? 8 : bits;
-  if (const int result = openWaveDevice(rate, deviceBits, channels); result != Ok) return result;
+  if (const WaveResult result = openWaveDevice(rate, deviceBits, channels);
+      result != WaveResult::ok)
+    return result;
 
   std::size_t done = 0;
   while (done < data.size()) {
     while (queued_ >= static_cast<int>(kSlotCount)) {
       if (keyStops()) {
         waveStop();
-        return 0;
+        return WaveResult::ok;
       }
       pump_.sleepPumping(kFullWaitMs);
     }
     if (keyStops()) {
       waveStop();
-      return 0;
+      return WaveResult::ok;
     }
     const std::size_t n = std::min(data.size() - done, kBlockSize);
     auto piece = data.subspan(done, n);
@@ -250,19 +250,19 @@ int WavePlayer::playSamples(std::span<const std::uint8_t> data, std::uint32_t ra
     queueBlock(piece);
     done += n;
   }
-  return 0;
+  return WaveResult::ok;
 }
 
-int WavePlayer::playWaveFile(const std::filesystem::path& path) {
-  if (keyStops()) return 0;
+WaveResult WavePlayer::playWaveFile(const std::filesystem::path& path) {
+  if (keyStops()) return WaveResult::ok;
   std::ifstream in(path, std::ios::binary);
-  if (!in) return -1;
+  if (!in) return WaveResult::notPlayable;
   return playWaveStream(in);
 }
 
-int WavePlayer::playWaveStream(std::istream& in) {
-  if (keyStops()) return 0;
-  int result = -1;
+WaveResult WavePlayer::playWaveStream(std::istream& in) {
+  if (keyStops()) return WaveResult::ok;
+  WaveResult result = WaveResult::notPlayable;
   riff::StreamSource source(in);
   riff::WaveChunks chunks;
   // A fmt chunk bigger than the read buffer, or too small to hold the
@@ -271,18 +271,18 @@ int WavePlayer::playWaveStream(std::istream& in) {
   if (riff::walkWave(source, rules, chunks) == riff::WaveReadResult::ok &&
       chunks.formatLength >= 16) {
     const riff::WaveFormat& f = chunks.format;
-    result = 0;
+    result = WaveResult::ok;
     std::uint64_t remaining = chunks.dataLength;
     while (remaining > 0) {
       const std::size_t got = source.read(std::span(readBuffer_).first(filePieceSize(remaining)));
       if (got == 0) {
-        result = -1;
+        result = WaveResult::notPlayable;
         break;
       }
       remaining -= got;
-      const int played = playSamples(std::span(readBuffer_).first(got), f.samplesPerSecond,
-                                     f.bitsPerSample, f.channels);
-      if (played != 0) {
+      const WaveResult played = playSamples(std::span(readBuffer_).first(got), f.samplesPerSecond,
+                                            f.bitsPerSample, f.channels);
+      if (played != WaveResult::ok) {
         result = played;
         break;
       }
@@ -293,13 +293,13 @@ int WavePlayer::playWaveStream(std::istream& in) {
   return result;
 }
 
-int WavePlayer::playWaveMemory(std::span<const std::uint8_t> image) {
+WaveResult WavePlayer::playWaveMemory(std::span<const std::uint8_t> image) {
   riff::WaveImage w;
   const riff::WaveReadResult read = riff::readWaveImage(image, riff::WalkRules{}, w);
   // A length past the end of the image plays what the image holds.
   if ((read != riff::WaveReadResult::ok && read != riff::WaveReadResult::shortData) ||
       w.chunks.formatLength < 16) {
-    return -1;
+    return WaveResult::notPlayable;
   }
   const riff::WaveFormat& f = w.chunks.format;
   return playSamples(w.data, f.samplesPerSecond, f.bitsPerSample, f.channels);

@@ -95,10 +95,11 @@ int main(int argc, char** argv) {
     player.setWaveFast(fast);
     player.setWaveCompress(compress);
     for (const auto& file : files) {
-      const int result = player.playWaveFile(file);
-      if (result != 0) {
+      const auto result = player.playWaveFile(file);
+      if (result != lamina::platform::WaveResult::ok) {
         std::fprintf(stderr, "lamina-play: %s: %s (%d)\n", file.string().c_str(),
-                     result == -1 ? "not a playable wave file" : "the device refused it", result);
+                     std::string(lamina::platform::resultText(result)).c_str(),
+                     static_cast<int>(result));
         status = 1;
       }
     }
