@@ -42,14 +42,17 @@ constexpr bool put32(std::span<std::uint8_t> b, std::size_t at, std::uint32_t v)
 // given in lower case ("fmt ", "data").
 bool idIs(std::span<const std::uint8_t> b, std::size_t at, std::string_view id);
 
-// The 16-byte PCM format record as it lies in a "fmt " chunk.
+// The 16-byte PCM format record as it lies in a "fmt " chunk: tag 1 (PCM),
+// channels, rate, average bytes per second, block align, bits per sample.
 struct WaveFormat {
-  std::uint16_t formatTag = 0;
+  std::uint16_t formatTag = 1;
   std::uint16_t channels = 0;
   std::uint32_t samplesPerSecond = 0;
   std::uint32_t averageBytesPerSecond = 0;
   std::uint16_t blockAlign = 0;
   std::uint16_t bitsPerSample = 0;
+
+  friend bool operator==(const WaveFormat&, const WaveFormat&) = default;
 };
 
 // Writes the canonical 44-byte header for PCM sound: the fixed template

@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "console/pump.h"
+#include "platform/riff.h"
 
 namespace lamina::platform {
 
@@ -51,18 +52,9 @@ inline std::string_view resultText(WaveResult result) {
   return "unknown device result";
 }
 
-// A 16-byte PCM format record: tag 1, channels, rate, average bytes per
-// second, block align, bits per sample.
-struct PcmFormat {
-  std::uint16_t formatTag = 1;
-  std::uint16_t channels = 0;
-  std::uint32_t samplesPerSecond = 0;
-  std::uint32_t averageBytesPerSecond = 0;
-  std::uint16_t blockAlign = 0;
-  std::uint16_t bitsPerSample = 0;
-
-  friend bool operator==(const PcmFormat&, const PcmFormat&) = default;
-};
+// The 16-byte PCM format record handed to the device: the one of the RIFF
+// files, so that a file's format passes to the device unchanged.
+using PcmFormat = riff::WaveFormat;
 
 inline PcmFormat makePcmFormat(std::uint32_t rate, std::uint16_t bits, std::uint16_t channels) {
   PcmFormat f;
