@@ -11,6 +11,7 @@
 #include "platform/clock.h"
 #include "platform/cp1252.h"
 #include "platform/log.h"
+#include "platform/riff.h"
 
 namespace lamina::console {
 
@@ -49,11 +50,6 @@ int clampSize(int value, int low, int high, std::string_view key) {
                                         " is used");
   }
   return kept;
-}
-
-void putLittle32(std::vector<std::uint8_t>& b, std::size_t at, std::uint32_t v) {
-  for (int i = 0; i < 4; ++i)
-    b[at + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(v >> (8 * i));
 }
 
 }  // namespace
@@ -492,18 +488,7 @@ std::vector<std::uint8_t> Console::toneBlock(int f) {
   } while (start <= 11025 - p);
   b[static_cast<std::size_t>(start - 1)] = 128;
   const auto dataLength = static_cast<std::uint32_t>(start - 44);
-  const char* tags = "RIFF\0\0\0\0WAVEfmt ";
-  std::copy(tags, tags + 16, b.begin());
-  putLittle32(b, 4, dataLength + 36);
-  putLittle32(b, 16, 16);
-  b[20] = 1;  // PCM
-  b[22] = 1;  // mono
-  putLittle32(b, 24, 11025);
-  putLittle32(b, 28, 11025);
-  b[32] = 1;
-  b[34] = 8;
-  std::copy_n("data", 4, b.begin() + 36);
-  putLittle32(b, 40, dataLength);
+  riff::writeWaveHeader(b, dataLength);
   return b;
 }
 

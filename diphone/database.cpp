@@ -40,6 +40,18 @@ std::string upperAscii(std::string_view s) {
 
 }  // namespace
 
+std::string_view resultText(StartResult result) {
+  switch (result) {
+    case StartResult::ready:
+      return "ready";
+    case StartResult::noDatabase:
+      return "a voice directory, the unit index or the unit data is missing";
+    case StartResult::noRules:
+      return "the letter-to-sound rules or the word exceptions cannot be loaded";
+  }
+  return "unknown start result";
+}
+
 DataLocations DataLocations::standard() {
   const fs::path data = paths::dataDirectory();
   return {paths::oralisIni(), data / "letras", data / "difones"};
@@ -65,11 +77,8 @@ std::vector<UnitRecord> parseIndex(std::span<const std::uint8_t> bytes) {
     const std::size_t len = r[0];
     rec.usable = len <= kMaxUnitName;
     rec.name.assign(reinterpret_cast<const char*>(r.data() + 1), std::min(len, kMaxUnitName));
-    rec.length = static_cast<std::uint16_t>(r[9] | (r[10] << 8));
-    const std::uint32_t offset =
-        static_cast<std::uint32_t>(r[11]) | (static_cast<std::uint32_t>(r[12]) << 8) |
-        (static_cast<std::uint32_t>(r[13]) << 16) | (static_cast<std::uint32_t>(r[14]) << 24);
-    rec.offset = static_cast<std::int32_t>(offset);
+    rec.length = riff::le16(r, 9);
+    rec.offset = static_cast<std::int32_t>(riff::le32(r, 11));
     records.push_back(std::move(rec));
   }
   return records;
@@ -90,21 +99,21 @@ void DiphoneDatabase::setSynthesisCuts(int cutLength, int keepLength, int wordPa
   settings_.wordPause = wordPause;
 }
 
-int DiphoneDatabase::diphoneStart() {
+StartResult DiphoneDatabase::diphoneStart() {
   diphoneStop();
   lettersDir_ =
       configuredDirectory(locations_.configFile, "dirLetras", locations_.defaultLettersDir);
-  if (!isDirectory(lettersDir_)) return startresult::NoDatabase;
+  if (!isDirectory(lettersDir_)) return StartResult::noDatabase;
   diphoneDir_ =
       configuredDirectory(locations_.configFile, "DIRDIFONES", locations_.defaultDiphoneDir);
-  if (!isDirectory(diphoneDir_)) return startresult::NoDatabase;
+  if (!isDirectory(diphoneDir_)) return StartResult::noDatabase;
 
   std::ifstream indexFile(paths::findNoCase(diphoneDir_, settings_.baseName + ".IND"),
                           std::ios::binary);
-  if (!indexFile) return startresult::NoDatabase;
+  if (!indexFile) return StartResult::noDatabase;
   const std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(indexFile)),
                                         std::istreambuf_iterator<char>());
-  if (indexFile.bad()) return startresult::NoDatabase;
+  if (indexFile.bad()) return StartResult::noDatabase;
 
   const fs::path dataPath = paths::findNoCase(diphoneDir_, settings_.baseName + ".DIF");
   std::error_code ec;
@@ -112,7 +121,7 @@ int DiphoneDatabase::diphoneStart() {
   data_.open(dataPath, std::ios::binary);
   if (ec || !data_) {
     data_ = std::ifstream();
-    return startresult::NoDatabase;
+    return StartResult::noDatabase;
   }
   index_ = parseIndex(bytes);
   dataSize_ = dataSize;
@@ -120,11 +129,11 @@ int DiphoneDatabase::diphoneStart() {
   if (!rules_.loadLetterRules(paths::findNoCase(diphoneDir_, "regras.rgr")) ||
       !rules_.loadWordExceptions(paths::findNoCase(diphoneDir_, "portug.exc"))) {
     // What was opened stays until diphoneStop, as the caller stops next.
-    return startresult::NoRules;
+    return StartResult::noRules;
   }
   buffer_.assign(kSoundBufferSize, 0);
   ready_ = true;
-  return startresult::Ready;
+  return StartResult::ready;
 }
 
 void DiphoneDatabase::diphoneStop() {

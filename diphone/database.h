@@ -15,16 +15,19 @@
 #include <utility>
 #include <vector>
 
+#include "platform/riff.h"
+
 namespace lamina::diphone {
 
 class LetterRules;
 
-// diphoneStart results.
-namespace startresult {
-inline constexpr int Ready = 0;
-inline constexpr int NoDatabase = 1;  // a directory, the index or the data file is missing
-inline constexpr int NoRules = 2;     // the rules or exceptions file cannot be loaded
-}  // namespace startresult
+// diphoneStart results; speech start-up shows the number to the user.
+enum class StartResult {
+  ready = 0,
+  noDatabase = 1,  // a directory, the index or the data file is missing
+  noRules = 2,     // the rules or exceptions file cannot be loaded
+};
+std::string_view resultText(StartResult result);
 
 struct SynthesisSettings {
   std::string baseName = "DIFONES2";
@@ -62,7 +65,7 @@ struct UnitRecord {
 inline constexpr std::size_t kIndexRecordSize = 15;
 inline constexpr std::size_t kMaxUnitName = 8;
 inline constexpr std::size_t kSoundBufferSize = 64000;
-inline constexpr std::size_t kWaveHeaderSize = 44;
+using riff::kWaveHeaderSize;
 
 // Length-prefixed name order of the index: byte by byte, a prefix first.
 int compareUnitNames(std::string_view a, std::string_view b);
@@ -83,7 +86,7 @@ class DiphoneDatabase {
   void setSynthesisCuts(int cutLength, int keepLength, int wordPause);
   const SynthesisSettings& settings() const { return settings_; }
 
-  int diphoneStart();
+  StartResult diphoneStart();
   void diphoneStop();
   bool ready() const { return ready_; }
 

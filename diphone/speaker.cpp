@@ -8,55 +8,25 @@
 #include <vector>
 
 #include "platform/paths.h"
+#include "platform/riff.h"
 
 namespace lamina::diphone {
 namespace {
 
-bool sameTag(const char* a, const char* tag) {
-  for (int i = 0; i < 4; ++i) {
-    char c = a[i];
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
-    if (c != tag[i]) return false;
-  }
-  return true;
-}
-
-std::uint32_t le32(const char* p) {
-  return static_cast<std::uint32_t>(static_cast<unsigned char>(p[0])) |
-         (static_cast<std::uint32_t>(static_cast<unsigned char>(p[1])) << 8) |
-         (static_cast<std::uint32_t>(static_cast<unsigned char>(p[2])) << 16) |
-         (static_cast<std::uint32_t>(static_cast<unsigned char>(p[3])) << 24);
-}
-
 // Size of the "data" chunk with the file placed at its first sample; 0 when
-// the file is no RIFF file with "fmt " first or has no data chunk.
+// the file is no RIFF file with "fmt " first or has no data chunk. The sample
+// format is not looked at: letter sounds are 8-bit mono at 11025 Hz.
 std::uint32_t findWaveData(std::ifstream& file) {
-  std::array<char, 12> riff{};
-  if (!file.read(riff.data(), riff.size()) || !sameTag(riff.data(), "RIFF")) return 0;
-  std::array<char, 8> head{};
-  if (!file.read(head.data(), head.size()) || !sameTag(head.data(), "FMT ")) return 0;
-  file.seekg(le32(head.data() + 4), std::ios::cur);
-  while (file.read(head.data(), head.size())) {
-    if (sameTag(head.data(), "DATA")) return le32(head.data() + 4);
-    file.seekg(le32(head.data() + 4), std::ios::cur);
-  }
-  return 0;
-}
-
-void put32(std::span<std::uint8_t> at, std::uint32_t v) {
-  for (std::size_t i = 0; i < 4; ++i) at[i] = static_cast<std::uint8_t>(v >> (8 * i));
+  riff::StreamSource source(file);
+  riff::WaveChunks chunks;
+  if (riff::walkWave(source, riff::WalkRules{}, chunks) != riff::WaveReadResult::ok) return 0;
+  return chunks.dataLength;
 }
 
 }  // namespace
 
 void writeWaveHeader(std::span<std::uint8_t> image, std::uint32_t dataLength) {
-  static constexpr std::array<std::uint8_t, kWaveHeaderSize> kTemplate{
-      'R', 'I', 'F', 'F', 0, 0, 0,   0,   'W', 'A',  'V',  'E', 'f', 'm',  't',
-      ' ', 16,  0,   0,   0, 1, 0,   1,   0,   0x11, 0x2B, 0,   0,   0x11, 0x2B,
-      0,   0,   1,   0,   8, 0, 'd', 'a', 't', 'a',  0,    0,   0,   0};
-  std::copy(kTemplate.begin(), kTemplate.end(), image.begin());
-  put32(image.subspan(4, 4), dataLength + 36);
-  put32(image.subspan(40, 4), dataLength);
+  riff::writeWaveHeader(image, dataLength);
 }
 
 DiphoneSpeaker::DiphoneSpeaker(DiphoneDatabase& database, SpeechOutput& output)

@@ -4,33 +4,33 @@
 
 namespace lamina::platform {
 
-int RecordingWaveOut::open(const PcmFormat& format, MessagePump& notify) {
+WaveResult RecordingWaveOut::open(const PcmFormat& format, MessagePump& notify) {
   ++openAttempts_;
   if (!openResults_.empty()) {
-    const int scripted = openResults_.front();
+    const WaveResult scripted = openResults_.front();
     openResults_.pop_front();
-    if (scripted != waveresult::Ok) return scripted;
+    if (scripted != WaveResult::ok) return scripted;
   }
-  if (open_) return waveresult::Allocated;
-  if (const int check = checkPcmFormat(format); check != waveresult::Ok) return check;
+  if (open_) return WaveResult::allocated;
+  if (const WaveResult check = checkPcmFormat(format); check != WaveResult::ok) return check;
   notify_ = &notify;
   format_ = format;
   open_ = true;
   opens_.push_back(format);
-  return waveresult::Ok;
+  return WaveResult::ok;
 }
 
-int RecordingWaveOut::prepare(WaveBlock& block) {
-  if (!open_) return waveresult::InvalidHandle;
-  if (prepareResult_ != waveresult::Ok) return prepareResult_;
+WaveResult RecordingWaveOut::prepare(WaveBlock& block) {
+  if (!open_) return WaveResult::invalidHandle;
+  if (prepareResult_ != WaveResult::ok) return prepareResult_;
   block.flags = waveflags::Prepared;
-  return waveresult::Ok;
+  return WaveResult::ok;
 }
 
-int RecordingWaveOut::write(WaveBlock& block) {
-  if (!open_) return waveresult::InvalidHandle;
-  if (writeResult_ != waveresult::Ok) return writeResult_;
-  if ((block.flags & waveflags::Prepared) == 0) return waveresult::Error;
+WaveResult RecordingWaveOut::write(WaveBlock& block) {
+  if (!open_) return WaveResult::invalidHandle;
+  if (writeResult_ != WaveResult::ok) return writeResult_;
+  if ((block.flags & waveflags::Prepared) == 0) return WaveResult::error;
   block.flags = (block.flags | waveflags::InQueue) & ~waveflags::Done;
   Submission s;
   s.format = format_;
@@ -43,35 +43,35 @@ int RecordingWaveOut::write(WaveBlock& block) {
   } else {
     queue_.push_back(&block);
   }
-  return waveresult::Ok;
+  return WaveResult::ok;
 }
 
-int RecordingWaveOut::unprepare(WaveBlock& block) {
-  if (!open_) return waveresult::InvalidHandle;
+WaveResult RecordingWaveOut::unprepare(WaveBlock& block) {
+  if (!open_) return WaveResult::invalidHandle;
   if (std::find(queue_.begin(), queue_.end(), &block) != queue_.end()) {
-    return waveresult::StillPlaying;
+    return WaveResult::stillPlaying;
   }
-  if (unprepareResult_ != waveresult::Ok) return unprepareResult_;
+  if (unprepareResult_ != WaveResult::ok) return unprepareResult_;
   block.flags &= ~waveflags::Prepared;
-  return waveresult::Ok;
+  return WaveResult::ok;
 }
 
-int RecordingWaveOut::reset() {
-  if (!open_) return waveresult::InvalidHandle;
+WaveResult RecordingWaveOut::reset() {
+  if (!open_) return WaveResult::invalidHandle;
   ++resets_;
   completeAll();
-  return waveresult::Ok;
+  return WaveResult::ok;
 }
 
-int RecordingWaveOut::close() {
-  if (!open_) return waveresult::InvalidHandle;
-  if (!queue_.empty()) return waveresult::StillPlaying;
+WaveResult RecordingWaveOut::close() {
+  if (!open_) return WaveResult::invalidHandle;
+  if (!queue_.empty()) return WaveResult::stillPlaying;
   ++closes_;
   open_ = false;
-  return waveresult::Ok;
+  return WaveResult::ok;
 }
 
-void RecordingWaveOut::scriptOpenResults(std::vector<int> results) {
+void RecordingWaveOut::scriptOpenResults(std::vector<WaveResult> results) {
   openResults_.assign(results.begin(), results.end());
 }
 

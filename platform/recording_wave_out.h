@@ -19,22 +19,22 @@ class RecordingWaveOut final : public WaveOutDevice {
     std::uintptr_t user = 0;
   };
 
-  int open(const PcmFormat& format, MessagePump& notify) override;
-  int prepare(WaveBlock& block) override;
-  int write(WaveBlock& block) override;
-  int unprepare(WaveBlock& block) override;
-  int reset() override;
-  int close() override;
+  WaveResult open(const PcmFormat& format, MessagePump& notify) override;
+  WaveResult prepare(WaveBlock& block) override;
+  WaveResult write(WaveBlock& block) override;
+  WaveResult unprepare(WaveBlock& block) override;
+  WaveResult reset() override;
+  WaveResult close() override;
 
   // Test controls.
   // Each write is reported done at once (posted, so it runs when pumped).
   void setAutoComplete(bool on) { autoComplete_ = on; }
   // Results of the next open attempts, in order; after them opens succeed.
-  void scriptOpenResults(std::vector<int> results);
-  void setPrepareResult(int result) { prepareResult_ = result; }
-  void setWriteResult(int result) { writeResult_ = result; }
-  // Forced result of unprepare for blocks that are done (0 = normal).
-  void setUnprepareResult(int result) { unprepareResult_ = result; }
+  void scriptOpenResults(std::vector<WaveResult> results);
+  void setPrepareResult(WaveResult result) { prepareResult_ = result; }
+  void setWriteResult(WaveResult result) { writeResult_ = result; }
+  // Forced result of unprepare for blocks that are done (ok = normal).
+  void setUnprepareResult(WaveResult result) { unprepareResult_ = result; }
   // Reports the oldest queued block done; false when none is queued.
   bool completeNext();
   std::size_t completeAll();
@@ -56,10 +56,10 @@ class RecordingWaveOut final : public WaveOutDevice {
   PcmFormat format_;
   bool open_ = false;
   bool autoComplete_ = false;
-  std::deque<int> openResults_;
-  int prepareResult_ = 0;
-  int writeResult_ = 0;
-  int unprepareResult_ = 0;
+  std::deque<WaveResult> openResults_;
+  WaveResult prepareResult_ = WaveResult::ok;
+  WaveResult writeResult_ = WaveResult::ok;
+  WaveResult unprepareResult_ = WaveResult::ok;
   std::deque<WaveBlock*> queue_;
   int openAttempts_ = 0;
   int resets_ = 0;

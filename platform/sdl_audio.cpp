@@ -52,12 +52,12 @@ void SdlWaveOut::setFeedObserver(std::function<void(std::size_t)> observer) {
   observer_ = std::move(observer);
 }
 
-int SdlWaveOut::open(const PcmFormat& format, MessagePump& notify) {
-  if (!initialised_) return waveresult::NoDriver;
-  if (device_ != 0) return waveresult::Allocated;
+WaveResult SdlWaveOut::open(const PcmFormat& format, MessagePump& notify) {
+  if (!initialised_) return WaveResult::noDriver;
+  if (device_ != 0) return WaveResult::allocated;
   SDL_AudioFormat sdlFormat = 0;
-  if (checkPcmFormat(format) != waveresult::Ok || !sdlFormatFor(format.bitsPerSample, sdlFormat)) {
-    return waveresult::BadFormat;
+  if (checkPcmFormat(format) != WaveResult::ok || !sdlFormatFor(format.bitsPerSample, sdlFormat)) {
+    return WaveResult::badFormat;
   }
   SDL_AudioSpec want{};
   want.freq = static_cast<int>(format.samplesPerSecond);
@@ -78,7 +78,7 @@ int SdlWaveOut::open(const PcmFormat& format, MessagePump& notify) {
   // callback always sees the format the blocks are in.
   const SDL_AudioDeviceID id = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
   if (id == 0) logError("sdl", std::string("cannot open the wave output: ") + SDL_GetError());
-  if (id == 0) return waveresult::Error;
+  if (id == 0) return WaveResult::error;
   device_ = id;
   silence_ = have.silence;
   obtained_.samplesPerSecond = static_cast<std::uint32_t>(have.freq);
@@ -89,39 +89,39 @@ int SdlWaveOut::open(const PcmFormat& format, MessagePump& notify) {
   obtained_.bigEndian = SDL_AUDIO_ISBIGENDIAN(have.format) != 0;
   obtained_.bufferFrames = have.samples;
   SDL_PauseAudioDevice(device_, 0);
-  return waveresult::Ok;
+  return WaveResult::ok;
 }
 
-int SdlWaveOut::prepare(WaveBlock& block) {
-  if (device_ == 0) return waveresult::InvalidHandle;
+WaveResult SdlWaveOut::prepare(WaveBlock& block) {
+  if (device_ == 0) return WaveResult::invalidHandle;
   block.flags = waveflags::Prepared;
-  return waveresult::Ok;
+  return WaveResult::ok;
 }
 
-int SdlWaveOut::write(WaveBlock& block) {
-  if (device_ == 0) return waveresult::InvalidHandle;
-  if ((block.flags & waveflags::Prepared) == 0) return waveresult::Error;
+WaveResult SdlWaveOut::write(WaveBlock& block) {
+  if (device_ == 0) return WaveResult::invalidHandle;
+  if ((block.flags & waveflags::Prepared) == 0) return WaveResult::error;
   block.flags = (block.flags | waveflags::InQueue) & ~waveflags::Done;
   std::lock_guard lock(mutex_);
   queue_.push_back(&block);
-  return waveresult::Ok;
+  return WaveResult::ok;
 }
 
-int SdlWaveOut::unprepare(WaveBlock& block) {
-  if (device_ == 0) return waveresult::InvalidHandle;
+WaveResult SdlWaveOut::unprepare(WaveBlock& block) {
+  if (device_ == 0) return WaveResult::invalidHandle;
   {
     std::lock_guard lock(mutex_);
     const bool queued = std::find(queue_.begin(), queue_.end(), &block) != queue_.end() ||
                         std::find(handed_.begin(), handed_.end(), &block) != handed_.end();
-    if (queued) return waveresult::StillPlaying;
+    if (queued) return WaveResult::stillPlaying;
   }
   block.flags &= ~(waveflags::Prepared | waveflags::InQueue);
   block.flags |= waveflags::Done;
-  return waveresult::Ok;
+  return WaveResult::ok;
 }
 
-int SdlWaveOut::reset() {
-  if (device_ == 0) return waveresult::InvalidHandle;
+WaveResult SdlWaveOut::reset() {
+  if (device_ == 0) return WaveResult::invalidHandle;
   std::vector<WaveBlock*> done;
   {
     // The callback holds the lock while it copies, so once we have it no
@@ -134,19 +134,19 @@ int SdlWaveOut::reset() {
     offset_ = 0;
   }
   for (WaveBlock* block : done) postDone(block);
-  return waveresult::Ok;
+  return WaveResult::ok;
 }
 
-int SdlWaveOut::close() {
-  if (device_ == 0) return waveresult::InvalidHandle;
+WaveResult SdlWaveOut::close() {
+  if (device_ == 0) return WaveResult::invalidHandle;
   {
     // Blocks handed over in the last buffer still await their notice.
     std::lock_guard lock(mutex_);
-    if (!queue_.empty() || !handed_.empty()) return waveresult::StillPlaying;
+    if (!queue_.empty() || !handed_.empty()) return WaveResult::stillPlaying;
   }
   SDL_CloseAudioDevice(device_);
   device_ = 0;
-  return waveresult::Ok;
+  return WaveResult::ok;
 }
 
 void SdlWaveOut::postDone(WaveBlock* block) {

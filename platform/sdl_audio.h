@@ -35,12 +35,12 @@ class SdlWaveOut final : public WaveOutDevice {
   SdlWaveOut(const SdlWaveOut&) = delete;
   SdlWaveOut& operator=(const SdlWaveOut&) = delete;
 
-  int open(const PcmFormat& format, MessagePump& notify) override;
-  int prepare(WaveBlock& block) override;
-  int write(WaveBlock& block) override;
-  int unprepare(WaveBlock& block) override;
-  int reset() override;
-  int close() override;
+  WaveResult open(const PcmFormat& format, MessagePump& notify) override;
+  WaveResult prepare(WaveBlock& block) override;
+  WaveResult write(WaveBlock& block) override;
+  WaveResult unprepare(WaveBlock& block) override;
+  WaveResult reset() override;
+  WaveResult close() override;
 
   bool isOpen() const { return device_ != 0; }
   DeviceFormat obtainedFormat() const { return obtained_; }

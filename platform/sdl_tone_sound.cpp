@@ -8,28 +8,11 @@
 #include <string_view>
 
 #include "platform/log.h"
+#include "platform/riff.h"
 
 namespace lamina::platform {
 
 namespace {
-
-std::uint32_t le32(std::span<const std::uint8_t> b, std::size_t at) {
-  return std::uint32_t{b[at]} | std::uint32_t{b[at + 1]} << 8 | std::uint32_t{b[at + 2]} << 16 |
-         std::uint32_t{b[at + 3]} << 24;
-}
-
-std::uint16_t le16(std::span<const std::uint8_t> b, std::size_t at) {
-  return static_cast<std::uint16_t>(b[at] | b[at + 1] << 8);
-}
-
-bool idIs(std::span<const std::uint8_t> b, std::size_t at, std::string_view id) {
-  for (std::size_t i = 0; i < 4; ++i) {
-    const auto c = static_cast<unsigned char>(b[at + i]);
-    const auto lower = static_cast<unsigned char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
-    if (lower != static_cast<unsigned char>(id[i])) return false;
-  }
-  return true;
-}
 
 SDL_AudioSpec specFor(const WaveImageData& w, bool& ok) {
   SDL_AudioSpec spec{};
@@ -57,33 +40,18 @@ SDL_AudioSpec specFor(const WaveImageData& w, bool& ok) {
 }  // namespace
 
 bool parseWaveImage(std::span<const std::uint8_t> image, WaveImageData& out) {
-  if (image.size() < 12 || !idIs(image, 0, "riff") || !idIs(image, 8, "wave")) return false;
-  bool haveFmt = false;
-  std::size_t pos = 12;
-  while (image.size() - pos >= 8) {
-    const std::uint64_t length = le32(image, pos + 4);
-    const std::size_t body = pos + 8;
-    const std::size_t avail = image.size() - body;
-    if (idIs(image, pos, "fmt ")) {
-      if (length < 16 || length > avail || le16(image, body) != 1) return false;
-      out.channels = le16(image, body + 2);
-      out.samplesPerSecond = le32(image, body + 4);
-      out.bitsPerSample = le16(image, body + 14);
-      haveFmt = true;
-    } else if (idIs(image, pos, "data")) {
-      if (!haveFmt) return false;
-      const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(length, avail));
-      const std::size_t frame = std::size_t{out.bitsPerSample / 8u} * out.channels;
-      if (frame == 0) return false;
-      out.samples = image.subspan(body, n - n % frame);
-      return !out.samples.empty();
-    }
-    // Chunks are padded to an even length.
-    const std::uint64_t next = body + length + (length & 1);
-    if (next > image.size()) return false;
-    pos = static_cast<std::size_t>(next);
-  }
-  return false;
+  riff::WaveImage w;
+  const riff::WaveReadResult read = riff::readWaveImage(image, {.formatFirst = false}, w);
+  if (read != riff::WaveReadResult::ok && read != riff::WaveReadResult::shortData) return false;
+  const riff::WaveFormat& f = w.chunks.format;
+  if (!w.chunks.waveForm || w.chunks.formatLength < 16 || f.formatTag != 1) return false;
+  out.channels = f.channels;
+  out.samplesPerSecond = f.samplesPerSecond;
+  out.bitsPerSample = f.bitsPerSample;
+  const std::size_t frame = std::size_t{out.bitsPerSample / 8u} * out.channels;
+  if (frame == 0) return false;
+  out.samples = w.data.first(w.data.size() - w.data.size() % frame);
+  return !out.samples.empty();
 }
 
 SdlToneSound::SdlToneSound() {

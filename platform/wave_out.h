@@ -5,35 +5,56 @@
 // queue as message 957 (param1 = device id, param2 = the block's address), so
 // that the player's state changes only on the program thread while it pumps.
 #include <cstdint>
+#include <string_view>
 
 #include "platform/message_pump.h"
+#include "platform/riff.h"
 
 namespace lamina::platform {
 
-// Result codes of the device operations.
-namespace waveresult {
-inline constexpr int Ok = 0;
-inline constexpr int Error = 1;
-inline constexpr int Allocated = 4;  // the device is busy; try again later
-inline constexpr int InvalidHandle = 5;
-inline constexpr int NoDriver = 6;
-inline constexpr int NoMemory = 7;
-inline constexpr int BadFormat = 32;
-inline constexpr int StillPlaying = 33;
-}  // namespace waveresult
-
-// A 16-byte PCM format record: tag 1, channels, rate, average bytes per
-// second, block align, bits per sample.
-struct PcmFormat {
-  std::uint16_t formatTag = 1;
-  std::uint16_t channels = 0;
-  std::uint32_t samplesPerSecond = 0;
-  std::uint32_t averageBytesPerSecond = 0;
-  std::uint16_t blockAlign = 0;
-  std::uint16_t bitsPerSample = 0;
-
-  friend bool operator==(const PcmFormat&, const PcmFormat&) = default;
+// Results of the device operations. The numbers are the system's wave output
+// codes, which the player relies on: it retries on 4 and shows the texts of
+// 5, 6, 7 and 33. The player passes the device's open result to its own
+// callers and adds -1 for a sound it cannot play.
+enum class WaveResult {
+  notPlayable = -1,  // the wave player's: not a playable RIFF file, or cut short
+  ok = 0,
+  error = 1,
+  allocated = 4,  // the device is busy; try again later
+  invalidHandle = 5,
+  noDriver = 6,
+  noMemory = 7,
+  badFormat = 32,
+  stillPlaying = 33,
 };
+
+inline std::string_view resultText(WaveResult result) {
+  switch (result) {
+    case WaveResult::notPlayable:
+      return "not a playable wave file";
+    case WaveResult::ok:
+      return "ok";
+    case WaveResult::error:
+      return "device error";
+    case WaveResult::allocated:
+      return "the device is busy";
+    case WaveResult::invalidHandle:
+      return "Specified device handle is invalid.";
+    case WaveResult::noDriver:
+      return "No device driver is present.";
+    case WaveResult::noMemory:
+      return "Unable to allocate or lock memory.";
+    case WaveResult::badFormat:
+      return "unsupported wave format";
+    case WaveResult::stillPlaying:
+      return "The data block pointed to by the pwh parameter is still in queue";
+  }
+  return "unknown device result";
+}
+
+// The 16-byte PCM format record handed to the device: the one of the RIFF
+// files, so that a file's format passes to the device unchanged.
+using PcmFormat = riff::WaveFormat;
 
 inline PcmFormat makePcmFormat(std::uint32_t rate, std::uint16_t bits, std::uint16_t channels) {
   PcmFormat f;
@@ -45,14 +66,14 @@ inline PcmFormat makePcmFormat(std::uint32_t rate, std::uint16_t bits, std::uint
   return f;
 }
 
-// Formats any device of ours can take; the rest are refused with BadFormat
+// Formats any device of ours can take; the rest are refused with badFormat
 // before a device is touched (0 Hz, no channels, odd bit depths).
-inline int checkPcmFormat(const PcmFormat& f) {
+inline WaveResult checkPcmFormat(const PcmFormat& f) {
   const bool bitsOk = f.bitsPerSample == 8 || f.bitsPerSample == 16 || f.bitsPerSample == 24 ||
                       f.bitsPerSample == 32;
   const bool ok = f.formatTag == 1 && bitsOk && f.channels >= 1 && f.channels <= 8 &&
                   f.samplesPerSecond >= 1000 && f.samplesPerSecond <= 384000;
-  return ok ? waveresult::Ok : waveresult::BadFormat;
+  return ok ? WaveResult::ok : WaveResult::badFormat;
 }
 
 // The block header handed to the device. The caller fills data, length and
@@ -74,16 +95,16 @@ class WaveOutDevice {
  public:
   virtual ~WaveOutDevice() = default;
   // Opens the default output for the format; completions go to notify.
-  virtual int open(const PcmFormat& format, MessagePump& notify) = 0;
-  virtual int prepare(WaveBlock& block) = 0;
+  virtual WaveResult open(const PcmFormat& format, MessagePump& notify) = 0;
+  virtual WaveResult prepare(WaveBlock& block) = 0;
   // Queues a prepared block behind those already written.
-  virtual int write(WaveBlock& block) = 0;
-  // Fails with StillPlaying while the block is queued.
-  virtual int unprepare(WaveBlock& block) = 0;
+  virtual WaveResult write(WaveBlock& block) = 0;
+  // Fails with stillPlaying while the block is queued.
+  virtual WaveResult unprepare(WaveBlock& block) = 0;
   // Stops playing; every queued block is reported done at once.
-  virtual int reset() = 0;
-  // Fails with StillPlaying while blocks are queued.
-  virtual int close() = 0;
+  virtual WaveResult reset() = 0;
+  // Fails with stillPlaying while blocks are queued.
+  virtual WaveResult close() = 0;
 };
 
 }  // namespace lamina::platform

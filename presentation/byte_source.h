@@ -5,6 +5,8 @@
 #include <span>
 #include <vector>
 
+#include "platform/riff.h"
+
 namespace lamina::presentation {
 
 class ByteSource {
@@ -26,13 +28,7 @@ class MemorySource final : public ByteSource {
 };
 
 // Little-endian fields of a record body.
-inline std::uint16_t le16(std::span<const std::uint8_t> b, std::size_t at) {
-  return static_cast<std::uint16_t>(b[at] | (b[at + 1] << 8));
-}
-inline std::uint32_t le32(std::span<const std::uint8_t> b, std::size_t at) {
-  return static_cast<std::uint32_t>(b[at]) | (static_cast<std::uint32_t>(b[at + 1]) << 8) |
-         (static_cast<std::uint32_t>(b[at + 2]) << 16) |
-         (static_cast<std::uint32_t>(b[at + 3]) << 24);
-}
+using riff::le16;
+using riff::le32;
 
 }  // namespace lamina::presentation

@@ -8,8 +8,7 @@ namespace lamina::wave {
 
 namespace {
 
-using platform::waveresult::Allocated;
-using platform::waveresult::Ok;
+using platform::WaveResult;
 
 constexpr std::size_t kSplitPiece = 65278;
 constexpr int kOpenAttempts = 100;
@@ -17,41 +16,6 @@ constexpr unsigned kBusyRetryMs = 100;
 constexpr int kSlotWaitRounds = 40;
 constexpr unsigned kSlotWaitMs = 50;
 constexpr unsigned kFullWaitMs = 10;
-
-std::uint32_t le32(const std::uint8_t* p) {
-  return std::uint32_t{p[0]} | std::uint32_t{p[1]} << 8 | std::uint32_t{p[2]} << 16 |
-         std::uint32_t{p[3]} << 24;
-}
-
-std::uint16_t le16(const std::uint8_t* p) {
-  return static_cast<std::uint16_t>(p[0] | p[1] << 8);
-}
-
-void put32(std::uint8_t* p, std::uint32_t v) {
-  for (int i = 0; i < 4; ++i) p[i] = static_cast<std::uint8_t>(v >> (8 * i));
-}
-
-void put16(std::uint8_t* p, std::uint16_t v) {
-  p[0] = static_cast<std::uint8_t>(v);
-  p[1] = static_cast<std::uint8_t>(v >> 8);
-}
-
-// Chunk identifiers are compared without regard to letter case.
-bool idIs(const std::uint8_t* p, std::string_view id) {
-  for (std::size_t i = 0; i < 4; ++i) {
-    const std::uint8_t c = p[i];
-    const std::uint8_t lower = static_cast<std::uint8_t>(c >= 'A' && c <= 'Z' ? c + 32 : c);
-    if (lower != static_cast<std::uint8_t>(id[i])) return false;
-  }
-  return true;
-}
-
-// Reads up to n bytes; answers how many came.
-std::size_t readSome(std::istream& in, std::uint8_t* to, std::size_t n) {
-  in.read(reinterpret_cast<char*>(to), static_cast<std::streamsize>(n));
-  const std::streamsize got = in.gcount();
-  return got > 0 ? static_cast<std::size_t>(got) : 0;
-}
 
 // Position of the largest byte in from..to (clipped to the buffer); the first
 // of equals; `none` when no byte is above 0.
@@ -69,25 +33,11 @@ std::size_t peak(std::span<const std::uint8_t> b, std::size_t from, std::size_t 
   return best;
 }
 
-constexpr std::uint8_t kTemplate[kWaveHeaderSize] = {
-    'R', 'I', 'F', 'F', 0xFF, 0xFF, 0xFF, 0xFF, 'W', 'A',  'V',  'E',  'f',  'm',  't',
-    ' ', 16,  0,   0,   0,    1,    0,    1,    0,   0x11, 0x2B, 0,    0,    0x11, 0x2B,
-    0,   0,   1,   0,   8,    0,    'd',  'a',  't', 'a',  0xFF, 0xFF, 0xFF, 0xFF};
-
 }  // namespace
 
 bool makeWaveHeader(std::span<std::uint8_t> image, std::uint32_t dataLength, std::uint32_t rate,
                     std::uint16_t bits, std::uint16_t channels) {
-  if (image.size() < kWaveHeaderSize) return false;
-  std::uint8_t* h = image.data();
-  std::memcpy(h, kTemplate, kWaveHeaderSize);
-  put32(h + 40, dataLength);
-  put32(h + 4, dataLength + 36);
-  put16(h + 34, bits);
-  put16(h + 22, channels);
-  put32(h + 24, rate);
-  put32(h + 28, rate * channels * (bits / 8u));
-  return true;
+  return riff::writeWaveHeader(image, dataLength, rate, bits, channels);
 }
 
 std::size_t dropPeriods(std::span<std::uint8_t> buffer, unsigned bits, std::uint32_t rate) {
@@ -126,16 +76,13 @@ std::size_t filePieceSize(std::uint64_t remaining) {
   return static_cast<std::size_t>(std::min<std::uint64_t>(remaining, kBlockSize));
 }
 
-std::string_view deviceErrorText(int result) {
+std::string_view deviceErrorText(WaveResult result) {
   switch (result) {
-    case platform::waveresult::InvalidHandle:
-      return "Specified device handle is invalid.";
-    case platform::waveresult::NoDriver:
-      return "No device driver is present.";
-    case platform::waveresult::NoMemory:
-      return "Unable to allocate or lock memory.";
-    case platform::waveresult::StillPlaying:
-      return "The data block pointed to by the pwh parameter is still in queue";
+    case WaveResult::invalidHandle:
+    case WaveResult::noDriver:
+    case WaveResult::noMemory:
+    case WaveResult::stillPlaying:
+      return platform::resultText(result);
     default:
       return {};
   }
@@ -177,7 +124,7 @@ void WavePlayer::waveStop() {
   if (!deviceOpen_) return;
   if (queued_ > 0) device_.reset();
   pump_.pumpMessages();
-  if (device_.close() != Ok) {
+  if (device_.close() != WaveResult::ok) {
     device_.reset();
     pump_.pumpMessages();
     device_.close();
@@ -201,28 +148,30 @@ void WavePlayer::waveBlockDone(std::uintptr_t block) {
   }
   // A notice for a block that is not ours, or reported twice, changes nothing.
   if (slot == nullptr || !slot->submitted) return;
-  const int result = device_.unprepare(slot->header);
-  if (result != Ok && reporter_ != nullptr) reporter_->showAndWaitEnter(deviceErrorText(result));
+  const WaveResult result = device_.unprepare(slot->header);
+  if (result != WaveResult::ok && reporter_ != nullptr)
+    reporter_->showAndWaitEnter(deviceErrorText(result));
   slot->submitted = false;
   if (queued_ > 0) --queued_;
 }
 
-int WavePlayer::openWaveDevice(std::uint32_t rate, std::uint16_t bits, std::uint16_t channels) {
+WaveResult WavePlayer::openWaveDevice(std::uint32_t rate, std::uint16_t bits,
+                                      std::uint16_t channels) {
   if (rate != rate_ || bits != bits_ || channels != channels_) {
     while (wavePlaying()) pump_.waitMessage();
   }
   rate_ = rate;
   bits_ = bits;
   channels_ = channels;
-  if (deviceOpen_) return Ok;
+  if (deviceOpen_) return WaveResult::ok;
   pump_.setWaveDoneHandler([this](std::uintptr_t, std::uintptr_t block) { waveBlockDone(block); });
   const platform::PcmFormat format = platform::makePcmFormat(rate, bits, channels);
-  int result = device_.open(format, pump_);
-  for (int attempt = 1; result == Allocated && attempt < kOpenAttempts; ++attempt) {
+  WaveResult result = device_.open(format, pump_);
+  for (int attempt = 1; result == WaveResult::allocated && attempt < kOpenAttempts; ++attempt) {
     pump_.sleepPumping(kBusyRetryMs);
     result = device_.open(format, pump_);
   }
-  deviceOpen_ = result == Ok;
+  deviceOpen_ = result == WaveResult::ok;
   return result;
 }
 
@@ -253,11 +202,11 @@ bool WavePlayer::queueBlock(std::span<const std::uint8_t> source) {
   slot.header.data = slot.data.data();
   slot.header.length = static_cast<std::uint32_t>(submitted);
   slot.header.user = currentSlot_;
-  if (device_.prepare(slot.header) != Ok) {
+  if (device_.prepare(slot.header) != WaveResult::ok) {
     --queued_;
     return false;
   }
-  if (device_.write(slot.header) != Ok) {
+  if (device_.write(slot.header) != WaveResult::ok) {
     // Never written, so no completion will come for it.
     device_.unprepare(slot.header);
     --queued_;
@@ -267,27 +216,29 @@ bool WavePlayer::queueBlock(std::span<const std::uint8_t> source) {
   return true;
 }
 
-int WavePlayer::playSamples(std::span<const std::uint8_t> data, std::uint32_t rate,
-                            std::uint16_t bits, std::uint16_t channels) {
+WaveResult WavePlayer::playSamples(std::span<const std::uint8_t> data, std::uint32_t rate,
+                                   std::uint16_t bits, std::uint16_t channels) {
   if (fast_) rate = static_cast<std::uint32_t>(std::uint64_t{rate} * 3 / 2);
   const bool mono = channels == 1;
   // Only 8- and 16-bit samples can be cut at their pitch periods.
   const bool compress = compress_ && mono && (bits == 8 || bits == 16);
   const std::uint16_t deviceBits = compress && bits == 16 ? 8 : bits;
-  if (const int result = openWaveDevice(rate, deviceBits, channels); result != Ok) return result;
+  if (const WaveResult result = openWaveDevice(rate, deviceBits, channels);
+      result != WaveResult::ok)
+    return result;
 
   std::size_t done = 0;
   while (done < data.size()) {
     while (queued_ >= static_cast<int>(kSlotCount)) {
       if (keyStops()) {
         waveStop();
-        return 0;
+        return WaveResult::ok;
       }
       pump_.sleepPumping(kFullWaitMs);
     }
     if (keyStops()) {
       waveStop();
-      return 0;
+      return WaveResult::ok;
     }
     const std::size_t n = std::min(data.size() - done, kBlockSize);
     auto piece = data.subspan(done, n);
@@ -299,81 +250,59 @@ int WavePlayer::playSamples(std::span<const std::uint8_t> data, std::uint32_t ra
     queueBlock(piece);
     done += n;
   }
-  return 0;
+  return WaveResult::ok;
 }
 
-int WavePlayer::playWaveFile(const std::filesystem::path& path) {
-  if (keyStops()) return 0;
+WaveResult WavePlayer::playWaveFile(const std::filesystem::path& path) {
+  if (keyStops()) return WaveResult::ok;
   std::ifstream in(path, std::ios::binary);
-  if (!in) return -1;
+  if (!in) return WaveResult::notPlayable;
   return playWaveStream(in);
 }
 
-int WavePlayer::playWaveStream(std::istream& in) {
-  if (keyStops()) return 0;
-  int result = -1;
-  std::uint8_t head[12];
-  std::uint8_t* buf = readBuffer_.data();
-  if (readSome(in, head, 12) == 12 && idIs(head, "riff") && readSome(in, head, 8) == 8 &&
-      idIs(head, "fmt ")) {
-    const std::uint32_t fmtLength = le32(head + 4);
-    // A fmt chunk bigger than the read buffer, or too small to hold the
-    // format, is refused without reading it.
-    if (fmtLength >= 16 && fmtLength <= kBlockSize && readSome(in, buf, fmtLength) == fmtLength) {
-      const std::uint32_t rate = le32(buf + 4);
-      const std::uint16_t bits = le16(buf + 14);
-      const std::uint16_t channels = le16(buf + 2);
-      while (readSome(in, head, 8) == 8) {
-        const std::uint32_t length = le32(head + 4);
-        if (!idIs(head, "data")) {
-          if (length > kBlockSize || readSome(in, buf, length) != length) break;
-          continue;
-        }
-        result = 0;
-        std::uint64_t remaining = length;
-        while (remaining > 0) {
-          const std::size_t got = readSome(in, buf, filePieceSize(remaining));
-          if (got == 0) {
-            result = -1;
-            break;
-          }
-          remaining -= got;
-          const int played = playSamples(std::span(readBuffer_).first(got), rate, bits, channels);
-          if (played != 0) {
-            result = played;
-            break;
-          }
-          if (keyStops()) break;
-        }
+WaveResult WavePlayer::playWaveStream(std::istream& in) {
+  if (keyStops()) return WaveResult::ok;
+  WaveResult result = WaveResult::notPlayable;
+  riff::StreamSource source(in);
+  riff::WaveChunks chunks;
+  // A fmt chunk bigger than the read buffer, or too small to hold the
+  // format, is refused, and so is a skipped chunk the buffer cannot hold.
+  const riff::WalkRules rules{.formatFirst = true, .maxChunk = kBlockSize};
+  if (riff::walkWave(source, rules, chunks) == riff::WaveReadResult::ok &&
+      chunks.formatLength >= 16) {
+    const riff::WaveFormat& f = chunks.format;
+    result = WaveResult::ok;
+    std::uint64_t remaining = chunks.dataLength;
+    while (remaining > 0) {
+      const std::size_t got = source.read(std::span(readBuffer_).first(filePieceSize(remaining)));
+      if (got == 0) {
+        result = WaveResult::notPlayable;
         break;
       }
+      remaining -= got;
+      const WaveResult played = playSamples(std::span(readBuffer_).first(got), f.samplesPerSecond,
+                                            f.bitsPerSample, f.channels);
+      if (played != WaveResult::ok) {
+        result = played;
+        break;
+      }
+      if (keyStops()) break;
     }
   }
   while (wavePlaying()) pump_.waitMessage();
   return result;
 }
 
-int WavePlayer::playWaveMemory(std::span<const std::uint8_t> image) {
-  const std::size_t size = image.size();
-  const std::uint8_t* p = image.data();
-  if (size < 20 || !idIs(p, "riff") || !idIs(p + 12, "fmt ")) return -1;
-  const std::uint64_t fmtLength = le32(p + 16);
-  if (fmtLength < 16 || 20 + fmtLength > size) return -1;
-  const std::uint32_t rate = le32(p + 24);
-  const std::uint16_t bits = le16(p + 34);
-  const std::uint16_t channels = le16(p + 22);
-  std::uint64_t pos = 20 + fmtLength;
-  while (pos + 8 <= size) {
-    const std::uint64_t length = le32(p + pos + 4);
-    if (idIs(p + pos, "data")) {
-      // A length past the end of the image plays what the image holds.
-      const std::uint64_t avail = size - (pos + 8);
-      const auto n = static_cast<std::size_t>(std::min(length, avail));
-      return playSamples(image.subspan(static_cast<std::size_t>(pos + 8), n), rate, bits, channels);
-    }
-    pos += 8 + length;
+WaveResult WavePlayer::playWaveMemory(std::span<const std::uint8_t> image) {
+  riff::WaveImage w;
+  const riff::WaveReadResult read = riff::readWaveImage(image, riff::WalkRules{}, w);
+  // A length past the end of the image plays what the image holds.
+  if ((read != riff::WaveReadResult::ok && read != riff::WaveReadResult::shortData) ||
+      w.chunks.formatLength < 16) {
+    return WaveResult::notPlayable;
   }
-  return -1;
+  const riff::WaveFormat& f = w.chunks.format;
+  return playSamples(w.data, f.samplesPerSecond, f.bitsPerSample, f.channels);
 }
 
 }  // namespace lamina::wave

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "platform/message_pump.h"
+#include "platform/riff.h"
 #include "platform/wave_out.h"
 
 namespace lamina::wave {
@@ -19,7 +20,7 @@ namespace lamina::wave {
 inline constexpr std::size_t kSlotCount = 4;
 inline constexpr std::size_t kBlockSize = 65534;
 inline constexpr std::size_t kMinBlock = 256;
-inline constexpr std::size_t kWaveHeaderSize = 44;
+using riff::kWaveHeaderSize;
 
 // Shows a device error text (English; empty for an unknown failure) and waits
 // for the user to press Enter. Nothing implements it yet: without one the
@@ -32,6 +33,8 @@ class DeviceErrorReporter {
 
 // Writes the 44-byte RIFF header at the start of image; the samples follow at
 // offset 44. False (nothing written) when image is shorter than 44 bytes.
+// The name is the one every caller of the wave player knows; the header
+// itself is the shared RIFF writer's.
 bool makeWaveHeader(std::span<std::uint8_t> image, std::uint32_t dataLength, std::uint32_t rate,
                     std::uint16_t bits, std::uint16_t channels);
 
@@ -43,8 +46,9 @@ std::size_t dropPeriods(std::span<std::uint8_t> buffer, unsigned bits, std::uint
 // left: never leaves a rest shorter than the minimum block.
 std::size_t filePieceSize(std::uint64_t remaining);
 
-// The English text for a failed unprepare; empty for other codes.
-std::string_view deviceErrorText(int result);
+// The English text shown for a failed unprepare; empty for the codes that
+// have none.
+std::string_view deviceErrorText(platform::WaveResult result);
 
 class WavePlayer {
  public:
@@ -55,24 +59,26 @@ class WavePlayer {
   WavePlayer(const WavePlayer&) = delete;
   WavePlayer& operator=(const WavePlayer&) = delete;
 
-  // 0 played (or cut by a key, or empty), -1 not a playable RIFF file or cut
-  // short, else the device's open result. Returns when the sound has ended.
-  int playWaveFile(const std::filesystem::path& path);
+  // ok played (or cut by a key, or empty), notPlayable (-1) not a playable
+  // RIFF file or cut short, else the device's open result. Returns when the
+  // sound has ended.
+  platform::WaveResult playWaveFile(const std::filesystem::path& path);
   // The same for a RIFF file already opened as a stream.
-  int playWaveStream(std::istream& in);
+  platform::WaveResult playWaveStream(std::istream& in);
   // Queues a RIFF image and returns at once (callers wait with wavePlaying):
-  // 0 queued, -1 not a RIFF image with "fmt " at offset 12, else the device's
-  // open result.
-  int playWaveMemory(std::span<const std::uint8_t> image);
+  // ok queued, notPlayable not a RIFF image with "fmt " at offset 12, else
+  // the device's open result.
+  platform::WaveResult playWaveMemory(std::span<const std::uint8_t> image);
   // Pumps; ends playback when a key is pending or nothing is queued; answers
   // whether blocks are still queued.
   bool wavePlaying();
   void waveStop();
   // The completion handler for message 957; block is the header's address.
   void waveBlockDone(std::uintptr_t block);
-  int playSamples(std::span<const std::uint8_t> data, std::uint32_t rate, std::uint16_t bits,
-                  std::uint16_t channels);
-  int openWaveDevice(std::uint32_t rate, std::uint16_t bits, std::uint16_t channels);
+  platform::WaveResult playSamples(std::span<const std::uint8_t> data, std::uint32_t rate,
+                                   std::uint16_t bits, std::uint16_t channels);
+  platform::WaveResult openWaveDevice(std::uint32_t rate, std::uint16_t bits,
+                                      std::uint16_t channels);
   bool queueBlock(std::span<const std::uint8_t> source);
 
   bool waveStopOnKey() const { return stopOnKey_; }

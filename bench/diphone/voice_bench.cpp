@@ -104,8 +104,8 @@ int main(int argc, char** argv) {
   constexpr int kStarts = 20;
   auto t0 = Clock::now();
   for (int i = 0; i < kStarts; ++i) {
-    if (const int rc = voice.db.diphoneStart(); rc != 0) {
-      std::printf("diphoneStart failed: %d\n", rc);
+    if (const auto rc = voice.db.diphoneStart(); rc != diphone::StartResult::ready) {
+      std::printf("diphoneStart failed: %d\n", static_cast<int>(rc));
       return 1;
     }
   }

@@ -34,18 +34,25 @@ std::vector<std::uint8_t> image(std::size_t samples) {
 class TimedDevice final : public lamina::platform::WaveOutDevice {
  public:
   explicit TimedDevice(lamina::platform::WaveOutDevice& inner) : inner_(inner) {}
-  int open(const lamina::platform::PcmFormat& f, lamina::platform::MessagePump& n) override {
+  lamina::platform::WaveResult open(const lamina::platform::PcmFormat& f,
+                                    lamina::platform::MessagePump& n) override {
     return inner_.open(f, n);
   }
-  int prepare(lamina::platform::WaveBlock& b) override { return inner_.prepare(b); }
-  int write(lamina::platform::WaveBlock& b) override { return inner_.write(b); }
-  int unprepare(lamina::platform::WaveBlock& b) override { return inner_.unprepare(b); }
-  int reset() override {
-    const int r = inner_.reset();
+  lamina::platform::WaveResult prepare(lamina::platform::WaveBlock& b) override {
+    return inner_.prepare(b);
+  }
+  lamina::platform::WaveResult write(lamina::platform::WaveBlock& b) override {
+    return inner_.write(b);
+  }
+  lamina::platform::WaveResult unprepare(lamina::platform::WaveBlock& b) override {
+    return inner_.unprepare(b);
+  }
+  lamina::platform::WaveResult reset() override {
+    const auto r = inner_.reset();
     resetAt = Clock::now();
     return r;
   }
-  int close() override { return inner_.close(); }
+  lamina::platform::WaveResult close() override { return inner_.close(); }
   Clock::time_point resetAt;
 
  private:

@@ -77,7 +77,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   db.setSynthesisCuts(cut, keep, 100);
   NullOutput out;
   lamina::diphone::DiphoneSpeaker speaker(db, out);
-  if (db.diphoneStart() == 0) speaker.speakPhonetic(text, noPauses);
+  if (db.diphoneStart() == lamina::diphone::StartResult::ready) {
+    speaker.speakPhonetic(text, noPauses);
+  }
   db.diphoneStop();
   return 0;
 }

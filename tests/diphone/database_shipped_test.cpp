@@ -48,7 +48,7 @@ std::vector<std::string> letterKeys() {
 class ShippedVoice : public ::testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_EQ(db.diphoneStart(), startresult::Ready)
+    ASSERT_EQ(db.diphoneStart(), StartResult::ready)
         << "the build's voice data is missing from " << DataLocations::standard().defaultDiphoneDir;
   }
   LetterRules rules;

@@ -18,7 +18,7 @@ TEST_F(DatabaseTest, StartsWithEveryFilePresentAndStopsBackToNothing) {
   writeDatabase({{"$A", {10, 1}}, {"$KA", {20, 2}}});
   DiphoneDatabase db(rules_, locations());
   EXPECT_FALSE(db.ready());
-  ASSERT_EQ(db.diphoneStart(), startresult::Ready);
+  ASSERT_EQ(db.diphoneStart(), StartResult::ready);
   EXPECT_TRUE(db.ready());
   EXPECT_EQ(db.index().size(), 2u);
   EXPECT_EQ(db.soundBuffer().size(), kSoundBufferSize);
@@ -39,22 +39,22 @@ TEST_F(DatabaseTest, MissingDirectoriesAndDatabaseFilesGiveCodeOne) {
     DataLocations loc = locations();
     loc.defaultLettersDir = root_ / "nowhere";
     DiphoneDatabase db(rules_, loc);
-    EXPECT_EQ(db.diphoneStart(), startresult::NoDatabase);
+    EXPECT_EQ(db.diphoneStart(), StartResult::noDatabase);
   }
   {
     DataLocations loc = locations();
     loc.defaultDiphoneDir = root_ / "nowhere";
     DiphoneDatabase db(rules_, loc);
-    EXPECT_EQ(db.diphoneStart(), startresult::NoDatabase);
+    EXPECT_EQ(db.diphoneStart(), StartResult::noDatabase);
   }
   {
     DiphoneDatabase db(rules_, locations());
     db.setBaseName("OTHER");  // no OTHER.IND
-    EXPECT_EQ(db.diphoneStart(), startresult::NoDatabase);
+    EXPECT_EQ(db.diphoneStart(), StartResult::noDatabase);
   }
   fs::remove(root_ / "difones" / "DIFONES2.DIF");
   DiphoneDatabase db(rules_, locations());
-  EXPECT_EQ(db.diphoneStart(), startresult::NoDatabase);
+  EXPECT_EQ(db.diphoneStart(), StartResult::noDatabase);
   EXPECT_FALSE(db.ready());
 }
 
@@ -62,11 +62,11 @@ TEST_F(DatabaseTest, MissingRulesOrExceptionsGiveCodeTwo) {
   writeDatabase({{"$A", {10, 1}}});
   fs::remove(root_ / "difones" / "portug.exc");
   DiphoneDatabase db(rules_, locations());
-  EXPECT_EQ(db.diphoneStart(), startresult::NoRules);
+  EXPECT_EQ(db.diphoneStart(), StartResult::noRules);
   EXPECT_FALSE(db.ready());
   writeText(root_ / "difones" / "portug.exc", "");
   fs::remove(root_ / "difones" / "regras.rgr");
-  EXPECT_EQ(db.diphoneStart(), startresult::NoRules);
+  EXPECT_EQ(db.diphoneStart(), StartResult::noRules);
 }
 
 TEST_F(DatabaseTest, ConfigurationKeysOverrideTheBuiltInDirectories) {
@@ -81,13 +81,13 @@ TEST_F(DatabaseTest, ConfigurationKeysOverrideTheBuiltInDirectories) {
                                       "\"\n");
   DiphoneDatabase db(rules_, locations());
   db.setBaseName("VOZ");
-  ASSERT_EQ(db.diphoneStart(), startresult::Ready);  // file names match without case
+  ASSERT_EQ(db.diphoneStart(), StartResult::ready);  // file names match without case
   EXPECT_EQ(db.lettersDir(), root_ / "other" / "sons");
   EXPECT_EQ(db.diphoneDir(), root_ / "other" / "base");
 
   // A present but empty key names no directory.
   writeText(root_ / "ORALIS.INI", "[TRADUTOR]\ndirLetras=\n");
-  EXPECT_EQ(db.diphoneStart(), startresult::NoDatabase);
+  EXPECT_EQ(db.diphoneStart(), StartResult::noDatabase);
 }
 
 TEST_F(DatabaseTest, SettingsKeepTheirValuesAcrossStartAndStop) {
@@ -104,7 +104,7 @@ TEST_F(DatabaseTest, SettingsKeepTheirValuesAcrossStartAndStop) {
   db.setBaseName("ABCDEFGHIJK");
   EXPECT_EQ(db.settings().baseName, "ABCDEFGH");
   db.setBaseName("DIFONES2");
-  ASSERT_EQ(db.diphoneStart(), startresult::Ready);
+  ASSERT_EQ(db.diphoneStart(), StartResult::ready);
   db.diphoneStop();
   EXPECT_EQ(db.settings().cutLength, 300);
   EXPECT_EQ(db.settings().keepLength, 50);
@@ -127,7 +127,7 @@ TEST_F(DatabaseTest, LooksUpUpperCasedNamesAndNeverFindsLongOnes) {
                  {"$KAS", {7, 5}},
                  {"$Z", {3, 6}}});
   DiphoneDatabase db(rules_, locations());
-  ASSERT_EQ(db.diphoneStart(), startresult::Ready);
+  ASSERT_EQ(db.diphoneStart(), StartResult::ready);
   for (const char* name : {"$A", "$ACIRC", "$K", "$KA", "$KAS", "$Z"}) {
     const UnitRecord* r = db.findUnit(name);
     ASSERT_NE(r, nullptr) << name;
@@ -155,7 +155,7 @@ TEST_F(DatabaseTest, DamagedIndexRecordsAreLeftOutWithoutReadingPastTheData) {
   writeBytes(root_ / "difones" / "DIFONES2.IND", index);
   writeBytes(root_ / "difones" / "DIFONES2.DIF", std::vector<std::uint8_t>(100, 9));
   DiphoneDatabase db(rules_, locations());
-  ASSERT_EQ(db.diphoneStart(), startresult::Ready);
+  ASSERT_EQ(db.diphoneStart(), StartResult::ready);
   EXPECT_EQ(db.index().size(), 5u);
   EXPECT_NE(db.findUnit("$A"), nullptr);
   EXPECT_EQ(db.findUnit("$B"), nullptr);
@@ -167,7 +167,7 @@ TEST_F(DatabaseTest, DamagedIndexRecordsAreLeftOutWithoutReadingPastTheData) {
 TEST_F(DatabaseTest, EmptyIndexStartsAndFindsNothing) {
   writeDatabase({});
   DiphoneDatabase db(rules_, locations());
-  ASSERT_EQ(db.diphoneStart(), startresult::Ready);
+  ASSERT_EQ(db.diphoneStart(), StartResult::ready);
   EXPECT_EQ(db.findUnit("$A"), nullptr);
 }
 

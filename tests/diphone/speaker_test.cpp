@@ -41,7 +41,7 @@ Bytes operator+(Bytes a, const Bytes& b) {
 
 class SpeakerTest : public testing::VoiceDir {
  protected:
-  void start() { ASSERT_EQ(db_.diphoneStart(), startresult::Ready); }
+  void start() { ASSERT_EQ(db_.diphoneStart(), StartResult::ready); }
   Bytes speak(std::string_view phonetic, bool noPauses = false) {
     out_.images.clear();
     speaker_.speakPhonetic(phonetic, noPauses);

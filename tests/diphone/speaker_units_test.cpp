@@ -81,7 +81,7 @@ class ListedVoice : public testing::VoiceDir {
     std::map<std::string, std::pair<std::uint16_t, std::uint8_t>> database;
     for (const std::string& name : units_) database[name] = {500, 128};
     writeDatabase(database);
-    ASSERT_EQ(db_.diphoneStart(), startresult::Ready);
+    ASSERT_EQ(db_.diphoneStart(), StartResult::ready);
     ASSERT_TRUE(shipped_.loadLetterRules("data/diphone/regras.rgr"));
     ASSERT_TRUE(shipped_.loadWordExceptions("data/diphone/portug.exc"));
     db_.setLookupObserver([this](std::string_view name, bool found) {

@@ -67,7 +67,7 @@ TEST_F(RecordedSpeechTest, PlayWaveImageWaitsUntilEverythingIsPlayed) {
 }
 
 TEST_F(RecordedSpeechTest, PendingKeyCutsTheSoundAndStaysQueued) {
-  ASSERT_EQ(player.playWaveMemory(image(tone(200000))), 0);
+  ASSERT_EQ(player.playWaveMemory(image(tone(200000))), platform::WaveResult::ok);
   EXPECT_TRUE(speech.isSpeaking());
   pump.pushKey('x');
   EXPECT_FALSE(speech.isSpeaking());
@@ -89,7 +89,7 @@ TEST_F(RecordedSpeechTest, KeyPressedWhilePlayingEndsTheWait) {
 
 TEST_F(RecordedSpeechTest, WaitSpeechWaitsOnlyWhileSpeechIsPending) {
   speech.setSpeechPending(false);
-  ASSERT_EQ(player.playWaveMemory(image(tone(1000))), 0);
+  ASSERT_EQ(player.playWaveMemory(image(tone(1000))), platform::WaveResult::ok);
   speech.waitSpeech();
   EXPECT_TRUE(player.deviceOpen()) << "nothing pending: no wait";
   speech.setSpeechPending(true);
@@ -108,7 +108,7 @@ TEST_F(SpeakingThroughThePlayer, DiphoneBuffersReachTheDeviceJoinedWithoutGaps) 
   wave::WavePlayer player{device, pump};
   RecordedSpeech speech{player, pump};
   diphone::DiphoneDatabase db(rules_, locations());
-  ASSERT_EQ(db.diphoneStart(), diphone::startresult::Ready);
+  ASSERT_EQ(db.diphoneStart(), diphone::StartResult::ready);
   diphone::DiphoneSpeaker speaker(db, speech);
   speaker.speakPhonetic("[kA sA kA]", false);
   Bytes all;

@@ -36,7 +36,7 @@ class ConsolePumpTest : public ::testing::Test {
 
 TEST_F(ConsolePumpTest, CompletionsTravelThroughTheConsoleQueue) {
   WavePlayer player(device_, *console_);
-  ASSERT_EQ(player.playWaveMemory(image(70000)), 0);
+  ASSERT_EQ(player.playWaveMemory(image(70000)), platform::WaveResult::ok);
   EXPECT_TRUE(player.wavePlaying());
   ASSERT_EQ(device_.submissions().size(), 2u);
   // The device posts its notices to the window; they reach the player only
@@ -53,7 +53,7 @@ TEST_F(ConsolePumpTest, CompletionsTravelThroughTheConsoleQueue) {
 TEST_F(ConsolePumpTest, AKeyTypedDuringASoundCutsItAndStaysQueued) {
   WavePlayer player(device_, *console_);
   player.setWaveStopOnKey(true);
-  ASSERT_EQ(player.playWaveMemory(image(30000)), 0);
+  ASSERT_EQ(player.playWaveMemory(image(30000)), platform::WaveResult::ok);
   ASSERT_TRUE(player.wavePlaying());
   platform::Message key;
   key.type = platform::MessageType::Char;

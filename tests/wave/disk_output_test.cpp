@@ -50,7 +50,7 @@ class DiskOutput : public ::testing::Test {
     platform::SdlWaveOut device;
     SimplePump pump;
     WavePlayer player(device, pump);
-    ASSERT_EQ(player.playWaveFile(input), 0);
+    ASSERT_EQ(player.playWaveFile(input), platform::WaveResult::ok);
     const platform::DeviceFormat got = device.obtainedFormat();
     ASSERT_GT(got.samplesPerSecond, 0u);
     const std::string convert = "sox '" + input.string() + "' -t raw -r " +

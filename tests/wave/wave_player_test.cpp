@@ -73,8 +73,8 @@ TEST(FilePieceSize, NeverLeavesARestBelowTheMinimumBlock) {
 }
 
 TEST_F(WavePlayerTest, SameFormatSoundsShareTheOpenDevice) {
-  ASSERT_EQ(player.playWaveMemory(waveImage(ramp(1000))), 0);
-  ASSERT_EQ(player.playWaveMemory(waveImage(ramp(2000))), 0);
+  ASSERT_EQ(player.playWaveMemory(waveImage(ramp(1000))), platform::WaveResult::ok);
+  ASSERT_EQ(player.playWaveMemory(waveImage(ramp(2000))), platform::WaveResult::ok);
   EXPECT_EQ(device.opens().size(), 1u);
   EXPECT_EQ(device.closes(), 0);
   EXPECT_EQ(submittedSizes(), (std::vector<std::size_t>{1000, 2000}));
@@ -85,14 +85,14 @@ TEST_F(WavePlayerTest, SameFormatSoundsShareTheOpenDevice) {
   EXPECT_FALSE(player.wavePlaying());
   EXPECT_FALSE(device.isOpen());
   // Once polled to its end, the next sound opens the device afresh.
-  ASSERT_EQ(player.playWaveMemory(waveImage(ramp(1000))), 0);
+  ASSERT_EQ(player.playWaveMemory(waveImage(ramp(1000))), platform::WaveResult::ok);
   EXPECT_EQ(device.opens().size(), 2u);
 }
 
 TEST_F(WavePlayerTest, AnotherFormatWaitsForThePreviousSoundAndReopens) {
   completeWhenIdle();
-  ASSERT_EQ(player.playWaveMemory(waveImage(ramp(1000))), 0);
-  ASSERT_EQ(player.playWaveMemory(waveImage(ramp(1000), 22050, 16, 2)), 0);
+  ASSERT_EQ(player.playWaveMemory(waveImage(ramp(1000))), platform::WaveResult::ok);
+  ASSERT_EQ(player.playWaveMemory(waveImage(ramp(1000), 22050, 16, 2)), platform::WaveResult::ok);
   ASSERT_EQ(device.opens().size(), 2u);
   EXPECT_EQ(device.closes(), 1);
   EXPECT_EQ(device.opens()[1], platform::makePcmFormat(22050, 16, 2));
@@ -102,7 +102,7 @@ TEST_F(WavePlayerTest, AnotherFormatWaitsForThePreviousSoundAndReopens) {
 
 TEST_F(WavePlayerTest, ShortEightBitMonoBlockIsPaddedWithSilence) {
   const auto samples = ramp(100);
-  ASSERT_EQ(player.playWaveMemory(waveImage(samples)), 0);
+  ASSERT_EQ(player.playWaveMemory(waveImage(samples)), platform::WaveResult::ok);
   ASSERT_EQ(device.submissions().size(), 1u);
   const auto& bytes = device.submissions()[0].bytes;
   ASSERT_EQ(bytes.size(), 256u);
@@ -114,7 +114,7 @@ TEST_F(WavePlayerTest, LastByteOfAPartialBlockIsSilencedOnlyForEightBitMono) {
   auto samples = ramp(65534 + 300);
   samples[65533] = 7;
   samples.back() = 9;
-  ASSERT_EQ(player.playWaveMemory(waveImage(samples)), 0);
+  ASSERT_EQ(player.playWaveMemory(waveImage(samples)), platform::WaveResult::ok);
   ASSERT_EQ(submittedSizes(), (std::vector<std::size_t>{65534, 300}));
   EXPECT_EQ(device.submissions()[0].bytes.back(), 7) << "a full block keeps its last byte";
   EXPECT_EQ(device.submissions()[1].bytes.back(), 128);
@@ -123,7 +123,7 @@ TEST_F(WavePlayerTest, LastByteOfAPartialBlockIsSilencedOnlyForEightBitMono) {
   player.wavePlaying();
   device.clearSubmissions();
   std::vector<std::uint8_t> stereo(100, 0x55);
-  ASSERT_EQ(player.playWaveMemory(waveImage(stereo, 11025, 16, 2)), 0);
+  ASSERT_EQ(player.playWaveMemory(waveImage(stereo, 11025, 16, 2)), platform::WaveResult::ok);
   const auto& bytes = device.submissions().at(0).bytes;
   ASSERT_EQ(bytes.size(), 256u);
   EXPECT_EQ(bytes[99], 0x55);
@@ -137,7 +137,7 @@ TEST_F(WavePlayerTest, SixteenBitMonoWithCompressionPlaysAsEightBit) {
     samples.push_back(0x34);
     samples.push_back(static_cast<std::uint8_t>(i));  // high byte
   }
-  ASSERT_EQ(player.playWaveMemory(waveImage(samples, 11025, 16, 1)), 0);
+  ASSERT_EQ(player.playWaveMemory(waveImage(samples, 11025, 16, 1)), platform::WaveResult::ok);
   ASSERT_EQ(device.opens().size(), 1u);
   EXPECT_EQ(device.opens()[0].bitsPerSample, 8);
   const auto& bytes = device.submissions().at(0).bytes;
@@ -148,7 +148,7 @@ TEST_F(WavePlayerTest, SixteenBitMonoWithCompressionPlaysAsEightBit) {
 
 TEST_F(WavePlayerTest, CompressionOfOneSixteenBitByteGivesAnUntouchedEmptyBlock) {
   player.setWaveCompress(true);
-  ASSERT_EQ(player.playWaveMemory(waveImage({0x7F}, 11025, 16, 1)), 0);
+  ASSERT_EQ(player.playWaveMemory(waveImage({0x7F}, 11025, 16, 1)), platform::WaveResult::ok);
   const auto& bytes = device.submissions().at(0).bytes;
   EXPECT_EQ(bytes, std::vector<std::uint8_t>(256, 128));
 }
@@ -229,7 +229,7 @@ TEST_F(WavePlayerTest, FastPlayRaisesTheRateAndWidensTheWindows) {
   player.setWaveFast(true);
   player.setWaveCompress(true);
   const auto samples = pulses(6000, 400, 100);
-  ASSERT_EQ(player.playWaveMemory(waveImage(samples)), 0);
+  ASSERT_EQ(player.playWaveMemory(waveImage(samples)), platform::WaveResult::ok);
   EXPECT_EQ(device.opens().at(0).samplesPerSecond, 16537u);
   auto expected = samples;
   expected.resize(dropPeriods(expected, 8, 16537));
@@ -247,7 +247,7 @@ TEST_F(WavePlayerTest, FileIsReadInPiecesThatAvoidATinyRest) {
   completeWhenIdle();
   const auto samples = ramp(65600);
   TempFile file(waveFile(samples));
-  EXPECT_EQ(player.playWaveFile(file.path()), 0);
+  EXPECT_EQ(player.playWaveFile(file.path()), platform::WaveResult::ok);
   EXPECT_EQ(submittedSizes(), (std::vector<std::size_t>{65278, 322}));
   EXPECT_TRUE(std::equal(device.submissions()[0].bytes.begin(),
                          device.submissions()[0].bytes.end() - 1, samples.begin()));
@@ -259,7 +259,7 @@ TEST_F(WavePlayerTest, FileIsReadInPiecesThatAvoidATinyRest) {
 TEST_F(WavePlayerTest, PendingKeyReturnsAtOnceAndStaysQueued) {
   pump.pushKey('x');
   TempFile file(waveFile(ramp(1000)));
-  EXPECT_EQ(player.playWaveFile(file.path()), 0);
+  EXPECT_EQ(player.playWaveFile(file.path()), platform::WaveResult::ok);
   EXPECT_EQ(device.openAttempts(), 0);
   EXPECT_EQ(pump.keyCount(), 1u);
   EXPECT_EQ(pump.takeKey(), 'x');
@@ -268,7 +268,7 @@ TEST_F(WavePlayerTest, PendingKeyReturnsAtOnceAndStaysQueued) {
 TEST_F(WavePlayerTest, KeyDuringPlaybackResetsTheDevice) {
   pump.setIdleHook([this] { pump.pushKey(27); });
   TempFile file(waveFile(ramp(6 * 65534)));
-  EXPECT_EQ(player.playWaveFile(file.path()), 0);
+  EXPECT_EQ(player.playWaveFile(file.path()), platform::WaveResult::ok);
   EXPECT_EQ(device.submissions().size(), 4u);
   EXPECT_EQ(device.resets(), 1);
   EXPECT_FALSE(device.isOpen());
@@ -284,8 +284,26 @@ TEST_F(WavePlayerTest, ChunksBeforeDataAreSkippedAndIdsIgnoreCase) {
   appendChunk(file, "LIST", ramp(30));
   appendChunk(file, "Data", ramp(500));
   TempFile f(file);
-  EXPECT_EQ(player.playWaveFile(f.path()), 0);
+  EXPECT_EQ(player.playWaveFile(f.path()), platform::WaveResult::ok);
   EXPECT_EQ(submittedSizes(), (std::vector<std::size_t>{500}));
+}
+
+TEST_F(WavePlayerTest, OddChunksAreFollowedByAPadByteInFilesAndImages) {
+  completeWhenIdle();
+  std::vector<std::uint8_t> file = {'R', 'I', 'F', 'F', 0, 0, 0, 0, 'W', 'A', 'V', 'E'};
+  const auto head = waveImage({}, 11025, 16, 1);
+  appendChunk(file, "fmt ", std::vector<std::uint8_t>(head.begin() + 20, head.begin() + 36));
+  appendChunk(file, "LIST", ramp(31));
+  file.push_back(0xEE);  // pad byte, not a sample and not part of a chunk head
+  const auto samples = ramp(600);
+  appendChunk(file, "data", samples);
+  TempFile f(file);
+  EXPECT_EQ(player.playWaveFile(f.path()), platform::WaveResult::ok);
+  EXPECT_EQ(player.playWaveMemory(file), platform::WaveResult::ok);
+  while (player.wavePlaying()) pump.waitMessage();
+  ASSERT_EQ(device.submissions().size(), 2u);
+  EXPECT_EQ(device.submissions()[0].bytes, samples);
+  EXPECT_EQ(device.submissions()[1].bytes, samples);
 }
 
 TEST_F(WavePlayerTest, FilesThatCannotPlayGiveMinusOne) {
@@ -295,12 +313,12 @@ TEST_F(WavePlayerTest, FilesThatCannotPlayGiveMinusOne) {
   appendChunk(noData, "fmt ", std::vector<std::uint8_t>(head.begin() + 20, head.begin() + 36));
   appendChunk(noData, "LIST", ramp(30));
   TempFile f1(noData);
-  EXPECT_EQ(player.playWaveFile(f1.path()), -1);
+  EXPECT_EQ(player.playWaveFile(f1.path()), platform::WaveResult::notPlayable);
 
   auto truncated = waveFile(ramp(3000));
   truncated.resize(1000);
   TempFile f2(truncated);
-  EXPECT_EQ(player.playWaveFile(f2.path()), -1);
+  EXPECT_EQ(player.playWaveFile(f2.path()), platform::WaveResult::notPlayable);
   EXPECT_EQ(submittedSizes(), (std::vector<std::size_t>{956})) << "the part read is played";
 
   auto hugeSkip = noData;
@@ -309,18 +327,18 @@ TEST_F(WavePlayerTest, FilesThatCannotPlayGiveMinusOne) {
   hugeSkip[40] = 0xFF;  // length 65535 + ...: larger than the read buffer
   hugeSkip[41] = 0xFF;
   TempFile f3(hugeSkip);
-  EXPECT_EQ(player.playWaveFile(f3.path()), -1);
+  EXPECT_EQ(player.playWaveFile(f3.path()), platform::WaveResult::notPlayable);
 
   // A fmt chunk larger than the read buffer, or too small for the format.
   for (std::uint32_t fmtLength : {65536u, 12u}) {
     auto badFmt = waveFile(ramp(500));
     for (int i = 0; i < 4; ++i) badFmt[16 + i] = static_cast<std::uint8_t>(fmtLength >> (8 * i));
     TempFile f(badFmt);
-    EXPECT_EQ(player.playWaveFile(f.path()), -1);
+    EXPECT_EQ(player.playWaveFile(f.path()), platform::WaveResult::notPlayable);
   }
   TempFile f4(std::vector<std::uint8_t>{'R', 'I', 'F', 'F', 1, 2});
-  EXPECT_EQ(player.playWaveFile(f4.path()), -1);
-  EXPECT_EQ(player.playWaveFile("no/such/file.wav"), -1);
+  EXPECT_EQ(player.playWaveFile(f4.path()), platform::WaveResult::notPlayable);
+  EXPECT_EQ(player.playWaveFile("no/such/file.wav"), platform::WaveResult::notPlayable);
   EXPECT_EQ(device.submissions().size(), 1u);
 }
 
@@ -330,7 +348,7 @@ TEST_F(WavePlayerTest, UnplayableFormatsAreRefusedByTheDevice) {
                                       std::tuple{11025u, 12, 1}, std::tuple{11025u, 0, 1}}) {
     TempFile f(waveFile(ramp(500), rate, static_cast<std::uint16_t>(bits),
                         static_cast<std::uint16_t>(channels)));
-    EXPECT_EQ(player.playWaveFile(f.path()), platform::waveresult::BadFormat);
+    EXPECT_EQ(player.playWaveFile(f.path()), platform::WaveResult::badFormat);
   }
   EXPECT_TRUE(device.submissions().empty());
 }
@@ -339,44 +357,45 @@ TEST_F(WavePlayerTest, MemoryImagesMustBeRiffWithFmtAtTwelve) {
   auto image = waveImage(ramp(400));
   auto notRiff = image;
   notRiff[0] = 'X';
-  EXPECT_EQ(player.playWaveMemory(notRiff), -1);
+  EXPECT_EQ(player.playWaveMemory(notRiff), platform::WaveResult::notPlayable);
   auto fmtElsewhere = image;
   fmtElsewhere[12] = 'L';
-  EXPECT_EQ(player.playWaveMemory(fmtElsewhere), -1);
-  EXPECT_EQ(player.playWaveMemory(std::span(image).first(30)), -1);
+  EXPECT_EQ(player.playWaveMemory(fmtElsewhere), platform::WaveResult::notPlayable);
+  EXPECT_EQ(player.playWaveMemory(std::span(image).first(30)), platform::WaveResult::notPlayable);
   EXPECT_EQ(device.openAttempts(), 0);
 
   // A data length running past the image plays what is there.
   auto longer = image;
   longer[40] = 0xFF;
   longer[41] = 0xFF;
-  EXPECT_EQ(player.playWaveMemory(longer), 0);
+  EXPECT_EQ(player.playWaveMemory(longer), platform::WaveResult::ok);
   EXPECT_EQ(submittedSizes(), (std::vector<std::size_t>{400}));
 }
 
 TEST_F(WavePlayerTest, BusyDeviceIsRetriedEveryHundredMilliseconds) {
   pump.setIdleHook([] {});
-  device.scriptOpenResults({4, 4, 0});
-  EXPECT_EQ(player.playWaveMemory(waveImage(ramp(300))), 0);
+  device.scriptOpenResults(
+      {platform::WaveResult::allocated, platform::WaveResult::allocated, platform::WaveResult::ok});
+  EXPECT_EQ(player.playWaveMemory(waveImage(ramp(300))), platform::WaveResult::ok);
   EXPECT_EQ(device.openAttempts(), 3);
   EXPECT_EQ(pump.virtualSleptMs(), 200u);
 
   RecordingWaveOut busy;
   WavePlayer other(busy, pump);
-  busy.scriptOpenResults(std::vector<int>(150, 4));
-  EXPECT_EQ(other.playWaveMemory(waveImage(ramp(300))), 4);
+  busy.scriptOpenResults(std::vector(150, platform::WaveResult::allocated));
+  EXPECT_EQ(other.playWaveMemory(waveImage(ramp(300))), platform::WaveResult::allocated);
   EXPECT_EQ(busy.openAttempts(), 100);
 
   RecordingWaveOut broken;
   WavePlayer third(broken, pump);
-  broken.scriptOpenResults({2});
-  EXPECT_EQ(third.playWaveMemory(waveImage(ramp(300))), 2);
+  broken.scriptOpenResults({platform::WaveResult::noDriver});
+  EXPECT_EQ(third.playWaveMemory(waveImage(ramp(300))), platform::WaveResult::noDriver);
   EXPECT_EQ(broken.openAttempts(), 1);
 }
 
 TEST_F(WavePlayerTest, NoFreeSlotWithinTwoSecondsDropsTheBlock) {
   pump.setIdleHook([] {});
-  ASSERT_EQ(player.openWaveDevice(11025, 8, 1), 0);
+  ASSERT_EQ(player.openWaveDevice(11025, 8, 1), platform::WaveResult::ok);
   for (int i = 0; i < 4; ++i) ASSERT_TRUE(player.queueBlock(ramp(300)));
   EXPECT_FALSE(player.queueBlock(ramp(300)));
   EXPECT_EQ(pump.virtualSleptMs(), 2000u);
@@ -390,34 +409,35 @@ TEST_F(WavePlayerTest, NoFreeSlotWithinTwoSecondsDropsTheBlock) {
 }
 
 TEST_F(WavePlayerTest, FailedSubmissionDoesNotStayCounted) {
-  ASSERT_EQ(player.openWaveDevice(11025, 8, 1), 0);
-  device.setPrepareResult(platform::waveresult::NoMemory);
+  ASSERT_EQ(player.openWaveDevice(11025, 8, 1), platform::WaveResult::ok);
+  device.setPrepareResult(platform::WaveResult::noMemory);
   EXPECT_FALSE(player.queueBlock(ramp(300)));
-  device.setPrepareResult(0);
-  device.setWriteResult(platform::waveresult::Error);
+  device.setPrepareResult(platform::WaveResult::ok);
+  device.setWriteResult(platform::WaveResult::error);
   EXPECT_FALSE(player.queueBlock(ramp(300)));
   EXPECT_EQ(player.queuedBlocks(), 0);
   EXPECT_FALSE(player.wavePlaying()) << "a lost block must not keep the player waiting";
 }
 
 TEST_F(WavePlayerTest, FailedUnprepareShowsTheEnglishTextAndFreesTheSlot) {
-  ASSERT_EQ(player.playWaveMemory(waveImage(ramp(65534 * 2))), 0);
-  device.setUnprepareResult(platform::waveresult::NoMemory);
+  ASSERT_EQ(player.playWaveMemory(waveImage(ramp(65534 * 2))), platform::WaveResult::ok);
+  device.setUnprepareResult(platform::WaveResult::noMemory);
   device.completeNext();
   pump.pumpMessages();
-  device.setUnprepareResult(platform::waveresult::Error);
+  device.setUnprepareResult(platform::WaveResult::error);
   device.completeNext();
   pump.pumpMessages();
   EXPECT_EQ(reporter.texts, (std::vector<std::string>{"Unable to allocate or lock memory.", ""}));
   EXPECT_EQ(player.queuedBlocks(), 0);
-  EXPECT_EQ(deviceErrorText(33),
+  EXPECT_EQ(deviceErrorText(platform::WaveResult::stillPlaying),
             "The data block pointed to by the pwh parameter is still in queue");
-  EXPECT_EQ(deviceErrorText(5), "Specified device handle is invalid.");
-  EXPECT_EQ(deviceErrorText(6), "No device driver is present.");
+  EXPECT_EQ(deviceErrorText(platform::WaveResult::invalidHandle),
+            "Specified device handle is invalid.");
+  EXPECT_EQ(deviceErrorText(platform::WaveResult::noDriver), "No device driver is present.");
 }
 
 TEST_F(WavePlayerTest, StrayOrRepeatedNoticesChangeNothing) {
-  ASSERT_EQ(player.playWaveMemory(waveImage(ramp(65534 * 2))), 0);
+  ASSERT_EQ(player.playWaveMemory(waveImage(ramp(65534 * 2))), platform::WaveResult::ok);
   player.waveBlockDone(0);
   player.waveBlockDone(12345);
   EXPECT_EQ(player.queuedBlocks(), 2);
@@ -437,12 +457,12 @@ TEST_F(WavePlayerTest, StrayOrRepeatedNoticesChangeNothing) {
 TEST_F(WavePlayerTest, StopResetsOnlyWhenBlocksAreQueued) {
   player.waveStop();
   EXPECT_EQ(device.resets(), 0);
-  ASSERT_EQ(player.playWaveMemory(waveImage(ramp(1000))), 0);
+  ASSERT_EQ(player.playWaveMemory(waveImage(ramp(1000))), platform::WaveResult::ok);
   player.waveStop();
   EXPECT_EQ(device.resets(), 1);
   EXPECT_EQ(device.closes(), 1);
   EXPECT_EQ(player.queuedBlocks(), 0);
-  ASSERT_EQ(player.playWaveMemory(waveImage(ramp(1000))), 0);
+  ASSERT_EQ(player.playWaveMemory(waveImage(ramp(1000))), platform::WaveResult::ok);
   device.completeAll();
   pump.pumpMessages();
   player.waveStop();
@@ -455,7 +475,7 @@ TEST(WavePlayerLifetime, DestroyingAPlayingPlayerStopsTheDevice) {
   SimplePump pump;
   {
     WavePlayer player(device, pump);
-    ASSERT_EQ(player.playWaveMemory(waveImage(ramp(1000))), 0);
+    ASSERT_EQ(player.playWaveMemory(waveImage(ramp(1000))), platform::WaveResult::ok);
   }
   EXPECT_EQ(device.resets(), 1);
   EXPECT_FALSE(device.isOpen());

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "platform/recording_wave_out.h"
+#include "platform/riff.h"
 #include "platform/sdl_audio.h"
 #include "wave/simple_pump.h"
 #include "wave/wave_player.h"
@@ -47,8 +48,7 @@ bool writeRecording(const RecordingWaveOut& device, const std::filesystem::path&
   lamina::wave::makeWaveHeader(header, static_cast<std::uint32_t>(data.size()),
                                format.samplesPerSecond, format.bitsPerSample, format.channels);
   // Other readers need the true frame size here.
-  header[32] = static_cast<std::uint8_t>(format.blockAlign);
-  header[33] = static_cast<std::uint8_t>(format.blockAlign >> 8);
+  lamina::riff::put16(header, 32, format.blockAlign);
   std::ofstream file(out, std::ios::binary);
   file.write(reinterpret_cast<const char*>(header.data()),
              static_cast<std::streamsize>(header.size()));
@@ -95,10 +95,11 @@ int main(int argc, char** argv) {
     player.setWaveFast(fast);
     player.setWaveCompress(compress);
     for (const auto& file : files) {
-      const int result = player.playWaveFile(file);
-      if (result != 0) {
+      const auto result = player.playWaveFile(file);
+      if (result != lamina::platform::WaveResult::ok) {
         std::fprintf(stderr, "lamina-play: %s: %s (%d)\n", file.string().c_str(),
-                     result == -1 ? "not a playable wave file" : "the device refused it", result);
+                     std::string(lamina::platform::resultText(result)).c_str(),
+                     static_cast<int>(result));
         status = 1;
       }
     }

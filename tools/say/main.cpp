@@ -63,8 +63,9 @@ int main(int argc, char** argv) {
 
   diphone::LetterRules rules;
   diphone::DiphoneDatabase database(rules, diphone::DataLocations::standard());
-  if (const int code = database.diphoneStart(); code != diphone::startresult::Ready) {
-    std::printf("%s%d\n%s%s\n", cp1252::toUtf8("Erro de inicializa\xE7\xE3o: ").c_str(), code,
+  if (const auto code = database.diphoneStart(); code != diphone::StartResult::ready) {
+    std::printf("%s%d\n%s%s\n", cp1252::toUtf8("Erro de inicializa\xE7\xE3o: ").c_str(),
+                static_cast<int>(code),
                 "Banco de dados de voz: ", database.settings().baseName.c_str());
     database.diphoneStop();
     return 1;

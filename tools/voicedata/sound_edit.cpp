@@ -5,6 +5,8 @@
 #include <cmath>
 #include <numbers>
 
+#include "platform/riff.h"
+
 namespace lamina::voicedata {
 namespace {
 
@@ -27,10 +29,6 @@ std::array<double, kTaps> lowPass() {
   }
   for (double& v : h) v /= sum;
   return h;
-}
-
-void put32(std::vector<std::uint8_t>& out, std::size_t at, std::uint32_t v) {
-  for (std::size_t i = 0; i < 4; ++i) out[at + i] = static_cast<std::uint8_t>(v >> (8 * i));
 }
 
 std::uint8_t toUnsigned8(double v) {
@@ -93,16 +91,10 @@ std::vector<std::uint8_t> dtmfTone(double lowHz, double highHz, double seconds) 
 
 std::vector<std::uint8_t> waveFileBytes(std::span<const std::uint8_t> samples) {
   // PCM, mono, 11025 Hz, 11025 bytes per second, block align 1, 8 bits.
-  static constexpr std::array<std::uint8_t, 44> kHeader{
-      'R', 'I', 'F', 'F', 0, 0, 0,   0,   'W', 'A',  'V',  'E', 'f', 'm',  't',
-      ' ', 16,  0,   0,   0, 1, 0,   1,   0,   0x11, 0x2B, 0,   0,   0x11, 0x2B,
-      0,   0,   1,   0,   8, 0, 'd', 'a', 't', 'a',  0,    0,   0,   0};
-  std::vector<std::uint8_t> out(kHeader.size() + samples.size());
-  std::copy(kHeader.begin(), kHeader.end(), out.begin());
-  const auto size = static_cast<std::uint32_t>(samples.size());
-  put32(out, 4, size + 36);
-  put32(out, 40, size);
-  std::copy(samples.begin(), samples.end(), out.begin() + 44);
+  std::vector<std::uint8_t> out(riff::kWaveHeaderSize + samples.size());
+  riff::writeWaveHeader(out, static_cast<std::uint32_t>(samples.size()), kOutputRate, 8, 1);
+  std::copy(samples.begin(), samples.end(),
+            out.begin() + static_cast<std::ptrdiff_t>(riff::kWaveHeaderSize));
   return out;
 }
 

@@ -4,6 +4,8 @@
 #include <array>
 #include <limits>
 
+#include "platform/riff.h"
+
 namespace lamina::voicedata {
 namespace {
 
@@ -138,10 +140,8 @@ DatabaseFiles layOutDatabase(std::vector<UnitEntry> units) {
     rec[0] = static_cast<std::uint8_t>(u.name.size());
     std::copy(u.name.begin(), u.name.end(), rec.begin() + 1);
     const auto length = static_cast<std::uint16_t>(u.samples.size());
-    rec[9] = static_cast<std::uint8_t>(length & 0xFF);
-    rec[10] = static_cast<std::uint8_t>(length >> 8);
-    const auto offset = static_cast<std::uint32_t>(files.data.size());
-    for (int b = 0; b < 4; ++b) rec[11 + b] = static_cast<std::uint8_t>(offset >> (8 * b));
+    riff::put16(rec, 9, length);
+    riff::put32(rec, 11, static_cast<std::uint32_t>(files.data.size()));
     files.index.insert(files.index.end(), rec.begin(), rec.end());
     files.data.insert(files.data.end(), u.samples.begin(), u.samples.end());
   }
