@@ -26,13 +26,56 @@ namespace {
 
 using namespace lamina;
 
-bool writeWave(const std::string& path, const platform::RecordingWaveOut& device) {
+std::size_t bytesSoFar(const platform::RecordingWaveOut& device) {
+  std::size_t n = 0;
+  for (const auto& s : device.submissions()) n += s.bytes.size();
+  return n;
+}
+
+// Into a wave file, pauses become silence instead of waits: each sleep is
+// noted at the number of bytes written so far.
+class FilePump final : public console::MessagePump {
+ public:
+  FilePump(wave::SimplePump& inner, const platform::RecordingWaveOut& device)
+      : inner_(inner), device_(device) {}
+  bool keyPressed() override { return inner_.keyPressed(); }
+  void pumpMessages() override { inner_.pumpMessages(); }
+  void waitMessage() override { inner_.waitMessage(); }
+  void sleepPumping(unsigned ms) override {
+    pauses.emplace_back(bytesSoFar(device_), ms);
+    inner_.pumpMessages();
+  }
+  void setWaveDoneHandler(WaveDoneHandler handler) override {
+    inner_.setWaveDoneHandler(std::move(handler));
+  }
+  void postMessage(std::uint32_t id, std::uintptr_t p1, std::uintptr_t p2) override {
+    inner_.postMessage(id, p1, p2);
+  }
+  std::vector<std::pair<std::size_t, unsigned>> pauses;
+
+ private:
+  wave::SimplePump& inner_;
+  const platform::RecordingWaveOut& device_;
+};
+
+bool writeWave(const std::string& path, const platform::RecordingWaveOut& device,
+               const std::vector<std::pair<std::size_t, unsigned>>& pauses) {
   std::vector<std::uint8_t> samples;
   platform::PcmFormat format = platform::makePcmFormat(11025, 8, 1);
+  std::size_t pause = 0;
+  std::size_t written = 0;
+  auto silence = [&] {
+    for (; pause < pauses.size() && pauses[pause].first <= written; ++pause) {
+      samples.insert(samples.end(), pauses[pause].second * 11025 / 1000, 128);
+    }
+  };
   for (const auto& s : device.submissions()) {
+    silence();
     format = s.format;
     samples.insert(samples.end(), s.bytes.begin(), s.bytes.end());
+    written += s.bytes.size();
   }
+  silence();
   std::vector<std::uint8_t> image(wave::kWaveHeaderSize);
   wave::makeWaveHeader(image, static_cast<std::uint32_t>(samples.size()), format.samplesPerSecond,
                        format.bitsPerSample, format.channels);
@@ -92,14 +135,17 @@ int main(int argc, char** argv) {
   platform::SdlWaveOut soundCard;
   platform::WaveOutDevice& device =
       wavPath.empty() ? static_cast<platform::WaveOutDevice&>(soundCard) : recorder;
-  wave::WavePlayer player(device, pump);
+  FilePump filePump(pump, recorder);
+  console::MessagePump& playerPump =
+      wavPath.empty() ? static_cast<console::MessagePump&>(pump) : filePump;
+  wave::WavePlayer player(device, playerPump);
   speech::PumpKeys keys(pump);
   ToolConsole console;
   diphone::LetterRules rules;
   diphone::DiphoneDatabase database(rules, diphone::DataLocations::standard());
   std::error_code ec;
   speech::SpeechFront front({player,
-                             pump,
+                             playerPump,
                              keys,
                              console,
                              rules,
@@ -119,7 +165,7 @@ int main(int argc, char** argv) {
   front.speechStop();
 
   if (!wavPath.empty()) {
-    if (recorder.submissions().empty() || !writeWave(wavPath, recorder)) {
+    if (recorder.submissions().empty() || !writeWave(wavPath, recorder, filePump.pauses)) {
       std::fprintf(stderr, "lamina-say: nothing written to %s\n", wavPath.c_str());
       return 1;
     }
