@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <random>
-
 #include "speech/speech_front.h"
 #include "tests/speech/speech_fixture.h"
 
@@ -50,35 +48,6 @@ TEST_F(ConfigTest, WithoutTheWindowsFileLookupsUseTheStartDirectory) {
   EXPECT_EQ(reader().readWindowsValue("TRADUTOR", "DIRLETRAS", "default"), "default");
   ConfigReader nowhere({root_ / "none", root_ / "none"});
   EXPECT_EQ(nowhere.readConfigValue("TRADUTOR", "VELOCIDADE"), "");
-}
-
-TEST(ConfigNumbers, DefaultsAndBounds) {
-  EXPECT_EQ(configNumber("", 250, 0, 5000), 250);
-  EXPECT_EQ(configNumber("abc", 150, 0, 5000), 150);
-  EXPECT_EQ(configNumber(" 120", 150, 0, 5000), 120);
-  EXPECT_EQ(configNumber("99999999999999999999", 150, 0, 5000), 150);
-  EXPECT_EQ(configNumber("99999999", 150, 0, 5000), 5000);
-  EXPECT_EQ(configNumber("-7", 150, 0, 5000), 0);
-  EXPECT_TRUE(configFlag("Sim"));
-  EXPECT_FALSE(configFlag("nao"));
-  EXPECT_FALSE(configFlag(""));
-}
-
-TEST_F(ConfigTest, TenThousandRandomValuesExpandAndEnd) {
-  std::mt19937 random(7);
-  auto text = [&] {
-    static constexpr std::string_view kChars = "@\\/ab";
-    std::string s(random() % 40, ' ');
-    for (char& c : s) c = kChars[random() % kChars.size()];
-    return s;
-  };
-  for (int i = 0; i < 10000; ++i) {
-    const std::string value = text();
-    const std::string program = text();
-    const std::string out = expandProgramDirectory(value, program);
-    const auto marks = std::count(value.begin(), value.end(), '@');
-    ASSERT_LE(out.size(), value.size() + static_cast<std::size_t>(marks) * program.size());
-  }
 }
 
 class TestEngine final : public SpeechEngine {
