@@ -46,6 +46,10 @@ TEST_F(ConfigTest, WithoutTheWindowsFileLookupsUseTheStartDirectory) {
   writeStartIni("[TRADUTOR]\nVELOCIDADE=4\nDIRLETRAS=/elsewhere\n");
   EXPECT_EQ(reader().readConfigValue("TRADUTOR", "VELOCIDADE"), "4");
   EXPECT_EQ(reader().readWindowsValue("TRADUTOR", "DIRLETRAS", "default"), "default");
+  // A configuration "file" that cannot be read counts as absent.
+  fs::create_directories(root_ / "ORALIS.INI");
+  EXPECT_EQ(reader().readConfigValue("TRADUTOR", "VELOCIDADE"), "4");
+  EXPECT_EQ(reader().readWindowsValue("TRADUTOR", "DIRLETRAS", "default"), "default");
   ConfigReader nowhere({root_ / "none", root_ / "none"});
   EXPECT_EQ(nowhere.readConfigValue("TRADUTOR", "VELOCIDADE"), "");
 }
