@@ -60,8 +60,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string out = speech::expandProgramDirectory(value, program);
     if (out.size() > value.size() * (program.size() + 1) + 1) __builtin_trap();
   }
-  speech::configNumber(profile::readStringFromText(ini, "SINTETIZADOR", "PAUSAVIRG3", "", 256),
-                       150, 0, 5000);
+  speech::configNumber(profile::readStringFromText(ini, "SINTETIZADOR", "PAUSAVIRG3", "", 256), 150,
+                       0, 5000);
 
   speaker.device.clearSubmissions();
   speaker.front.text().speakText(text);
