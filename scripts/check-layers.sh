@@ -23,9 +23,9 @@ console: platform
 wave: platform
 presentation: platform
 diphone: platform wave
-speech: platform console wave diphone
-numbers: platform console wave diphone speech
-chooser: platform console wave diphone speech numbers
+speech: platform console wave diphone numbers
+numbers: platform console wave diphone
+chooser: platform console wave diphone numbers speech
 mbrola_tts: platform wave
 sapi: platform wave
 converter: platform console wave presentation diphone speech numbers chooser

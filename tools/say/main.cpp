@@ -1,10 +1,11 @@
-// lamina-say: speaks a text with the program's own diphone synthesizer, the
-// way text speaking does it (digit runs spelled for now, runs of letters
-// through the letter rules, other characters by their recorded sounds), to
-// the sound card or, with --wav, into a wave file.
+// lamina-say: speaks a text the way the program does (numbers from recorded
+// words, letters through the diphone synthesizer, symbols by their recorded
+// sounds, pauses after punctuation), to the sound card or, with --wav, into
+// a wave file. --trace prints every recording, unit and pause in order.
 //
-//   lamina-say [--wav FILE] TEXT...
+//   lamina-say [--speed N] [--wav FILE] [--trace] TEXT...
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <string>
 #include <string_view>
@@ -12,12 +13,12 @@
 
 #include "diphone/database.h"
 #include "diphone/letter_rules.h"
-#include "diphone/say_text.h"
-#include "diphone/speaker.h"
+#include "platform/clock.h"
 #include "platform/cp1252.h"
+#include "platform/paths.h"
 #include "platform/recording_wave_out.h"
 #include "platform/sdl_audio.h"
-#include "speech/recorded_speech.h"
+#include "speech/speech_front.h"
 #include "wave/simple_pump.h"
 #include "wave/wave_player.h"
 
@@ -25,13 +26,56 @@ namespace {
 
 using namespace lamina;
 
-bool writeWave(const std::string& path, const platform::RecordingWaveOut& device) {
+std::size_t bytesSoFar(const platform::RecordingWaveOut& device) {
+  std::size_t n = 0;
+  for (const auto& s : device.submissions()) n += s.bytes.size();
+  return n;
+}
+
+// Into a wave file, pauses become silence instead of waits: each sleep is
+// noted at the number of bytes written so far.
+class FilePump final : public platform::MessagePump {
+ public:
+  FilePump(wave::SimplePump& inner, const platform::RecordingWaveOut& device)
+      : inner_(inner), device_(device) {}
+  bool keyPressed() override { return inner_.keyPressed(); }
+  void pumpMessages() override { inner_.pumpMessages(); }
+  void waitMessage() override { inner_.waitMessage(); }
+  void sleepPumping(unsigned ms) override {
+    pauses.emplace_back(bytesSoFar(device_), ms);
+    inner_.pumpMessages();
+  }
+  void setWaveDoneHandler(WaveDoneHandler handler) override {
+    inner_.setWaveDoneHandler(std::move(handler));
+  }
+  void postMessage(std::uint32_t id, std::uintptr_t p1, std::uintptr_t p2) override {
+    inner_.postMessage(id, p1, p2);
+  }
+  std::vector<std::pair<std::size_t, unsigned>> pauses;
+
+ private:
+  wave::SimplePump& inner_;
+  const platform::RecordingWaveOut& device_;
+};
+
+bool writeWave(const std::string& path, const platform::RecordingWaveOut& device,
+               const std::vector<std::pair<std::size_t, unsigned>>& pauses) {
   std::vector<std::uint8_t> samples;
   platform::PcmFormat format = platform::makePcmFormat(11025, 8, 1);
+  std::size_t pause = 0;
+  std::size_t written = 0;
+  auto silence = [&] {
+    for (; pause < pauses.size() && pauses[pause].first <= written; ++pause) {
+      samples.insert(samples.end(), pauses[pause].second * 11025 / 1000, 128);
+    }
+  };
   for (const auto& s : device.submissions()) {
+    silence();
     format = s.format;
     samples.insert(samples.end(), s.bytes.begin(), s.bytes.end());
+    written += s.bytes.size();
   }
+  silence();
   std::vector<std::uint8_t> image(wave::kWaveHeaderSize);
   wave::makeWaveHeader(image, static_cast<std::uint32_t>(samples.size()), format.samplesPerSecond,
                        format.bitsPerSample, format.channels);
@@ -42,34 +86,48 @@ bool writeWave(const std::string& path, const platform::RecordingWaveOut& device
   return static_cast<bool>(out);
 }
 
+// A failed start is shown on standard output; a tool does not wait for Enter.
+class ToolConsole final : public speech::StartConsole {
+ public:
+  void writeLine(std::string_view text) override {
+    std::printf("%s\n", cp1252::toUtf8(text).c_str());
+  }
+  void readLine() override {}
+  void closeConsole() override {}
+};
+
+int usage() {
+  std::fputs("usage: lamina-say [--speed N] [--wav FILE] [--trace] TEXT...\n", stderr);
+  return 2;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   std::string wavPath;
   std::string text;
+  int speed = 0;
+  bool trace = false;
   for (int i = 1; i < argc; ++i) {
     const std::string_view arg = argv[i];
     if (arg == "--wav" && i + 1 < argc) {
       wavPath = argv[++i];
       continue;
     }
+    if (arg == "--speed" && i + 1 < argc) {
+      const std::string_view n = argv[++i];
+      if (n.size() != 1 || n[0] < '1' || n[0] > '5') return usage();
+      speed = n[0] - '0';
+      continue;
+    }
+    if (arg == "--trace") {
+      trace = true;
+      continue;
+    }
     if (!text.empty()) text += ' ';
     text += cp1252::fromUtf8(arg);
   }
-  if (text.empty()) {
-    std::fputs("usage: lamina-say [--wav FILE] TEXT...\n", stderr);
-    return 2;
-  }
-
-  diphone::LetterRules rules;
-  diphone::DiphoneDatabase database(rules, diphone::DataLocations::standard());
-  if (const auto code = database.diphoneStart(); code != diphone::StartResult::ready) {
-    std::printf("%s%d\n%s%s\n", cp1252::toUtf8("Erro de inicializa\xE7\xE3o: ").c_str(),
-                static_cast<int>(code),
-                "Banco de dados de voz: ", database.settings().baseName.c_str());
-    database.diphoneStop();
-    return 1;
-  }
+  if (text.empty()) return usage();
 
   wave::SimplePump pump;
   platform::RecordingWaveOut recorder;
@@ -77,15 +135,37 @@ int main(int argc, char** argv) {
   platform::SdlWaveOut soundCard;
   platform::WaveOutDevice& device =
       wavPath.empty() ? static_cast<platform::WaveOutDevice&>(soundCard) : recorder;
-  wave::WavePlayer player(device, pump);
-  speech::RecordedSpeech speech(player, pump);
-  diphone::DiphoneSpeaker speaker(database, speech);
-
-  diphone::sayText(text, rules, speaker);
-  database.diphoneStop();
+  FilePump filePump(pump, recorder);
+  platform::MessagePump& playerPump =
+      wavPath.empty() ? static_cast<platform::MessagePump&>(pump) : filePump;
+  wave::WavePlayer player(device, playerPump);
+  speech::PumpKeys keys(pump);
+  ToolConsole console;
+  diphone::LetterRules rules;
+  diphone::DiphoneDatabase database(rules, diphone::DataLocations::standard());
+  std::error_code ec;
+  speech::SpeechFront front({player,
+                             playerPump,
+                             keys,
+                             console,
+                             rules,
+                             database,
+                             {paths::configDirectory(), std::filesystem::current_path(ec)},
+                             {},
+                             [] { return platform::localTime(); }});
+  if (trace) {
+    auto print = [](std::string_view line) { std::printf("%s\n", cp1252::toUtf8(line).c_str()); };
+    front.setTrace(print);
+    database.setLookupObserver([print](std::string_view name, bool found) {
+      if (found) print("unit " + std::string(name));
+    });
+  }
+  if (!front.speechStart(speed, "")) return 1;
+  front.text().speakText(text);
+  front.speechStop();
 
   if (!wavPath.empty()) {
-    if (recorder.submissions().empty() || !writeWave(wavPath, recorder)) {
+    if (recorder.submissions().empty() || !writeWave(wavPath, recorder, filePump.pauses)) {
       std::fprintf(stderr, "lamina-say: nothing written to %s\n", wavPath.c_str());
       return 1;
     }
