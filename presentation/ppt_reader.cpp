@@ -39,6 +39,7 @@ enum : std::uint16_t {
   kTextHeaderAtom = 0x0F9F,
   kTextCharsAtom = 0x0FA0,
   kTextBytesAtom = 0x0FA8,
+  kSlideNumberMCAtom = 0x0FD8,
   kSlideListWithText = 0x0FF0,
   kUserEditAtom = 0x0FF5,
   kCurrentUserAtom = 0x0FF6,
@@ -56,11 +57,17 @@ enum : std::uint16_t {
 
 constexpr std::uint32_t kEncryptedToken = 0xF3D1C4DF;
 constexpr std::uint16_t kAltTextProperty = 0x0381;
+// gtextUNICODE: the text that legacy WordArt draws as its geometry.
+constexpr std::uint16_t kGeometryTextProperty = 0x00C0;
 // tableProperties; 0x03A0 next to it is the complex array of row heights.
 constexpr std::uint16_t kTablePropertiesProperty = 0x039F;
 constexpr std::uint32_t kFlagGroup = 0x1;
 constexpr std::uint32_t kFlagOle = 0x10;
 constexpr std::uint16_t kLineType = 20;
+
+bool isLegacyWordArt(unsigned shapeType) {
+  return shapeType >= 136 && shapeType <= 175;
+}
 
 // No real file comes near these; they stop loops and bombs.
 constexpr std::size_t kMaxUserEdits = 4096;
@@ -160,9 +167,12 @@ std::u16string byteText(std::span<const std::uint8_t> bytes) {
   return std::u16string(bytes.begin(), bytes.end());
 }
 
+using SharedText = std::shared_ptr<const std::u16string>;
+
 struct SlideEntry {
   std::uint32_t persistRef = 0;
-  std::vector<std::u16string> texts;
+  int number = 0;  // the slide's place in the list, from 1
+  std::vector<SharedText> texts;
 };
 
 struct ShapeInfo {
@@ -170,10 +180,26 @@ struct ShapeInfo {
   std::uint32_t flags = 0;
   bool table = false;
   std::u16string alternative;
+  std::optional<std::u16string> geometryText;
   std::int32_t top = 0;
   std::int32_t left = 0;
   std::optional<std::u16string> text;
+  SharedText sharedText;
 };
+
+// A slide-number field is stored as "*" at its place in the text; it shows
+// the number of the slide it stands on.
+void fillSlideNumbers(std::u16string& text, std::vector<std::uint32_t> places, int number) {
+  std::sort(places.begin(), places.end(), std::greater<>());
+  const std::string digits = std::to_string(number);
+  const std::u16string wide(digits.begin(), digits.end());
+  std::uint32_t previous = UINT32_MAX;
+  for (std::uint32_t at : places) {
+    if (at == previous || at >= text.size() || text[at] != u'*') continue;
+    text.replace(at, 1, wide);
+    previous = at;
+  }
+}
 
 class PptParser {
  public:
@@ -188,18 +214,22 @@ class PptParser {
   bool scanEdits();
   void addPersistDirectory(const Record& directory, bool override);
   std::optional<Record> persistRecord(std::uint32_t persistId);
-  std::vector<SlideEntry> slideList(const Record& documentRecord);
+  std::optional<std::vector<SlideEntry>> slideList(const Record& documentRecord);
   std::vector<ShapeId> slideShapes(const Record& slide, const SlideEntry& entry);
   ShapeInfo shapeInfo(const Record& spContainer, const SlideEntry& entry);
   void readProperties(const Record& fopt, ShapeInfo& info);
-  std::optional<std::u16string> textboxText(const Record& textbox, const SlideEntry& entry);
+  void textboxText(const Record& textbox, const SlideEntry& entry, ShapeInfo& info);
   std::optional<ShapeId> groupShape(const Record& spgr, const SlideEntry& entry, int depth);
   std::optional<ShapeId> plainShape(ShapeInfo info);
-  bool roomForShape() const { return document_.shapes.size() < kMaxShapes; }
+  bool roomForShape() const {
+    return document_.shapes.size() < kMaxShapes && !document_.overTextBound();
+  }
 
   Reader doc_;
   ByteSource* currentUser_;
   std::map<std::uint32_t, std::uint32_t> persist_;
+  // Persist directories already merged, by offset: edits may share one.
+  std::set<std::uint64_t> mergedDirectories_;
   std::uint32_t documentRef_ = 0;
   std::uint32_t encryptSessionRef_ = 0;
   bool hasEncryptSession_ = false;
@@ -219,6 +249,9 @@ OpenResult PptParser::readCurrentUser(std::uint32_t& currentEdit) {
 }
 
 void PptParser::addPersistDirectory(const Record& directory, bool override) {
+  // An older edit merged after a newer one adds nothing the first merge did
+  // not; a later directory in the scan (override) always counts.
+  if (!mergedDirectories_.insert(directory.body).second && !override) return;
   const std::vector<std::uint8_t> b = doc_.body(directory);
   std::size_t at = 0;
   while (at + 4 <= b.size()) {
@@ -268,6 +301,7 @@ bool PptParser::followEdits(std::uint32_t currentEdit) {
 // let each later persist directory override the earlier ones.
 bool PptParser::scanEdits() {
   persist_.clear();
+  mergedDirectories_.clear();
   hasEncryptSession_ = false;
   bool foundEdit = false;
   std::uint64_t at = 0;
@@ -294,8 +328,16 @@ std::optional<Record> PptParser::persistRecord(std::uint32_t persistId) {
   return doc_.record(it->second, doc_.size());
 }
 
-std::vector<SlideEntry> PptParser::slideList(const Record& documentRecord) {
+// The slide list and the texts its placeholders refer to; nullopt when those
+// texts alone pass the bound of a presentation's text.
+std::optional<std::vector<SlideEntry>> PptParser::slideList(const Record& documentRecord) {
+  struct Pending {
+    std::u16string text;
+    std::vector<std::uint32_t> slideNumbers;
+  };
   std::vector<SlideEntry> slides;
+  std::vector<std::vector<Pending>> texts;
+  std::size_t units = 0;
   for (const Record& list : doc_.children(documentRecord)) {
     if (list.type != kSlideListWithText || list.instance() != 0) continue;
     for (const Record& r : doc_.children(list)) {
@@ -303,16 +345,30 @@ std::vector<SlideEntry> PptParser::slideList(const Record& documentRecord) {
         if (slides.size() >= kMaxSlides) break;
         const std::vector<std::uint8_t> b = doc_.body(r, 4096);
         if (b.size() < 4) continue;
-        slides.push_back({le32(b, 0), {}});
+        slides.push_back({le32(b, 0), static_cast<int>(slides.size()) + 1, {}});
+        texts.emplace_back();
       } else if (slides.empty()) {
         continue;
       } else if (r.type == kTextHeaderAtom) {
-        slides.back().texts.emplace_back();
+        texts.back().emplace_back();
       } else if (r.type == kTextCharsAtom || r.type == kTextBytesAtom) {
         const std::vector<std::uint8_t> b = doc_.body(r);
-        if (slides.back().texts.empty()) slides.back().texts.emplace_back();
-        slides.back().texts.back() = r.type == kTextCharsAtom ? utf16Text(b) : byteText(b);
+        if (texts.back().empty()) texts.back().emplace_back();
+        Pending& p = texts.back().back();
+        units -= p.text.size();
+        p.text = r.type == kTextCharsAtom ? utf16Text(b) : byteText(b);
+        units += p.text.size();
+        if (units > kMaxTextUnits) return std::nullopt;
+      } else if (r.type == kSlideNumberMCAtom && !texts.back().empty()) {
+        const std::vector<std::uint8_t> b = doc_.body(r, 64);
+        if (b.size() >= 4) texts.back().back().slideNumbers.push_back(le32(b, 0));
       }
+    }
+  }
+  for (std::size_t i = 0; i < slides.size(); ++i) {
+    for (Pending& p : texts[i]) {
+      fillSlideNumbers(p.text, std::move(p.slideNumbers), slides[i].number);
+      slides[i].texts.push_back(std::make_shared<const std::u16string>(std::move(p.text)));
     }
   }
   return slides;
@@ -330,30 +386,50 @@ void PptParser::readProperties(const Record& fopt, ShapeInfo& info) {
     const bool complex = (opid & 0x8000) != 0;
     if (id == kTablePropertiesProperty && !complex) info.table = (value & 1) != 0;
     if (!complex) continue;
-    if (id == kAltTextProperty && complexAt <= b.size() && value <= b.size() - complexAt) {
+    if ((id == kAltTextProperty || id == kGeometryTextProperty) && complexAt <= b.size() &&
+        value <= b.size() - complexAt) {
       std::u16string text = utf16Text(std::span(b).subspan(complexAt, value));
       if (auto nul = text.find(u'\0'); nul != std::u16string::npos) text.resize(nul);
-      info.alternative = std::move(text);
+      if (id == kAltTextProperty) {
+        info.alternative = std::move(text);
+      } else {
+        info.geometryText = std::move(text);
+      }
     }
     complexAt += value;
   }
 }
 
-std::optional<std::u16string> PptParser::textboxText(const Record& textbox,
-                                                     const SlideEntry& entry) {
-  std::optional<std::u16string> reference;
+// The box's own text atom wins over a reference to the slide list's text.
+void PptParser::textboxText(const Record& textbox, const SlideEntry& entry, ShapeInfo& info) {
+  std::optional<std::u16string> own;
+  std::vector<std::uint32_t> slideNumbers;
+  SharedText reference;
+  bool referred = false;
   for (const Record& r : doc_.children(textbox)) {
-    if (r.type == kTextCharsAtom) return utf16Text(doc_.body(r));
-    if (r.type == kTextBytesAtom) return byteText(doc_.body(r));
-    if (r.type == kOutlineTextRefAtom && !reference) {
+    if (!own && r.type == kTextCharsAtom) {
+      own = utf16Text(doc_.body(r));
+    } else if (!own && r.type == kTextBytesAtom) {
+      own = byteText(doc_.body(r));
+    } else if (own && r.type == kSlideNumberMCAtom) {
+      const std::vector<std::uint8_t> b = doc_.body(r, 64);
+      if (b.size() >= 4) slideNumbers.push_back(le32(b, 0));
+    } else if (r.type == kOutlineTextRefAtom && !referred) {
       const std::vector<std::uint8_t> b = doc_.body(r, 64);
       if (b.size() >= 4) {
         const std::uint32_t index = le32(b, 0);
-        reference = index < entry.texts.size() ? entry.texts[index] : std::u16string();
+        referred = true;
+        if (index < entry.texts.size()) reference = entry.texts[index];
       }
     }
   }
-  return reference;
+  if (own) {
+    fillSlideNumbers(*own, std::move(slideNumbers), entry.number);
+    info.text = std::move(own);
+  } else if (referred) {
+    info.text.emplace();
+    info.sharedText = std::move(reference);
+  }
 }
 
 ShapeInfo PptParser::shapeInfo(const Record& spContainer, const SlideEntry& entry) {
@@ -393,7 +469,7 @@ ShapeInfo PptParser::shapeInfo(const Record& spContainer, const SlideEntry& entr
         break;
       }
       case kClientTextbox:
-        info.text = textboxText(r, entry);
+        textboxText(r, entry, info);
         break;
       default:
         break;
@@ -406,7 +482,15 @@ std::optional<ShapeId> PptParser::plainShape(ShapeInfo info) {
   if (!roomForShape()) return std::nullopt;
   Shape shape;
   shape.textFrame = pptShapeHasTextFrame(info.type, info.flags);
-  if (shape.textFrame && info.text) shape.text = std::move(*info.text);
+  if (isLegacyWordArt(info.type) && info.geometryText && !(info.flags & (kFlagGroup | kFlagOle))) {
+    // WordArt draws its text as geometry, and shows it as a text frame would.
+    shape.textFrame = true;
+    shape.text = std::move(*info.geometryText);
+  } else if (shape.textFrame && info.sharedText) {
+    shape.sharedText = std::move(info.sharedText);
+  } else if (shape.textFrame && info.text) {
+    shape.text = std::move(*info.text);
+  }
   shape.alternativeText = std::move(info.alternative);
   return document_.add(std::move(shape));
 }
@@ -498,10 +582,22 @@ ReadOutcome PptParser::parse() {
     outcome.result = OpenResult::corrupt;
     return outcome;
   }
-  for (const SlideEntry& entry : slideList(*documentRecord)) {
+  const std::optional<std::vector<SlideEntry>> entries = slideList(*documentRecord);
+  if (!entries) {
+    outcome.result = OpenResult::tooLarge;
+    return outcome;
+  }
+  for (const SlideEntry& entry : *entries) {
     std::optional<Record> slide = persistRecord(entry.persistRef);
-    if (!slide || slide->type != kSlide) continue;
+    if (!slide || slide->type != kSlide) {
+      document_.addDamagedSlide();
+      continue;
+    }
     document_.slides.push_back(slideShapes(*slide, entry));
+  }
+  if (document_.overTextBound()) {
+    outcome.result = OpenResult::tooLarge;
+    return outcome;
   }
   outcome.result = OpenResult::ok;
   outcome.document = std::move(document_);
@@ -627,9 +723,9 @@ bool pptShapeHasTextFrame(unsigned shapeType, std::uint32_t flags) {
     default:
       break;
   }
-  if (shapeType >= 32 && shapeType <= 40) return false;    // connectors
-  if (shapeType >= 24 && shapeType <= 31) return false;    // legacy WordArt
-  if (shapeType >= 136 && shapeType <= 175) return false;  // legacy WordArt
+  if (shapeType >= 32 && shapeType <= 40) return false;  // connectors
+  if (shapeType >= 24 && shapeType <= 31) return false;  // legacy WordArt
+  if (isLegacyWordArt(shapeType)) return false;
   return true;
 }
 

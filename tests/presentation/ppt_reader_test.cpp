@@ -138,7 +138,7 @@ TEST(PptReader, SlidesInListOrderWithTextsAltTextAndShapeKinds) {
   const ReadOutcome r = f.read();
   ASSERT_EQ(r.result, OpenResult::ok);
   ASSERT_EQ(r.document.slides.size(), 2u);
-  EXPECT_EQ(at(r, 0, 0).text, u"Title\rline\vbreak");
+  EXPECT_EQ(at(r, 0, 0).textView(), u"Title\rline\vbreak");
   EXPECT_TRUE(at(r, 0, 0).textFrame);
   EXPECT_FALSE(at(r, 0, 1).textFrame);
   EXPECT_EQ(at(r, 0, 1).alternativeText, u"Logo");
