@@ -98,13 +98,19 @@ class Reader {
     if (out.empty()) return true;
     if (out.size() > kWindow) return source_.read(offset, out);
     if (offset < windowStart_ || offset + out.size() > windowStart_ + window_.size()) {
-      const std::uint64_t length = std::min<std::uint64_t>(kWindow, size_ - offset);
+      // A chain of edits is followed backwards: a window that ends past the
+      // offset serves the records before it too.
+      std::uint64_t start = offset;
+      if (offset < windowStart_ && out.size() <= kWindow / 2) {
+        start = offset > kWindow / 2 ? offset - kWindow / 2 : 0;
+      }
+      const std::uint64_t length = std::min<std::uint64_t>(kWindow, size_ - start);
       window_.resize(static_cast<std::size_t>(length));
-      if (!source_.read(offset, window_)) {
+      if (!source_.read(start, window_)) {
         window_.clear();
         return false;
       }
-      windowStart_ = offset;
+      windowStart_ = start;
     }
     std::memcpy(out.data(), window_.data() + (offset - windowStart_), out.size());
     return true;
@@ -251,7 +257,7 @@ OpenResult PptParser::readCurrentUser(std::uint32_t& currentEdit) {
 void PptParser::addPersistDirectory(const Record& directory, bool override) {
   // An older edit merged after a newer one adds nothing the first merge did
   // not; a later directory in the scan (override) always counts.
-  if (!mergedDirectories_.insert(directory.body).second && !override) return;
+  if (!mergedDirectories_.insert(directory.body - 8).second && !override) return;
   const std::vector<std::uint8_t> b = doc_.body(directory);
   std::size_t at = 0;
   while (at + 4 <= b.size()) {
@@ -289,9 +295,12 @@ bool PptParser::followEdits(std::uint32_t currentEdit) {
       }
       first = false;
     }
-    std::optional<Record> directory = doc_.record(le32(b, 12), doc_.size());
-    if (!directory || directory->type != kPersistDirectoryAtom) return false;
-    addPersistDirectory(*directory, false);
+    const std::uint32_t directoryAt = le32(b, 12);
+    if (mergedDirectories_.count(directoryAt) == 0) {
+      std::optional<Record> directory = doc_.record(directoryAt, doc_.size());
+      if (!directory || directory->type != kPersistDirectoryAtom) return false;
+      addPersistDirectory(*directory, false);
+    }
     offset = le32(b, 8);
     if (offset == 0) return true;
   }
@@ -658,6 +667,33 @@ bool isOldCurrentUser(GsfInput* user) {
   return le32(b, 0) + 4u == static_cast<std::uint64_t>(size);
 }
 
+// A compound file whose header is damaged may still show that it is
+// encrypted: a directory entry (128-byte aligned) naming an encrypted package,
+// or a current-user record (64-byte aligned, as any small stream) with the
+// token of an encrypted binary presentation.
+bool looksEncrypted(GsfInput* input) {
+  static constexpr char16_t kName[] = u"EncryptedPackage";
+  constexpr std::size_t kNameUnits = sizeof kName / sizeof kName[0];  // with the NUL
+  const gsf_off_t size = gsf_input_size(input);
+  constexpr std::size_t kChunk = 1u << 16;
+  std::vector<std::uint8_t> chunk(kChunk);
+  for (gsf_off_t at = 0; at < size; at += static_cast<gsf_off_t>(kChunk)) {
+    const auto length = static_cast<std::size_t>(std::min<gsf_off_t>(size - at, kChunk));
+    if (gsf_input_seek(input, at, G_SEEK_SET) || !gsf_input_read(input, length, chunk.data())) {
+      return false;
+    }
+    const std::span<const std::uint8_t> b(chunk.data(), length);
+    for (std::size_t i = 0; i + 128 <= length; i += 64) {
+      if (le16(b, i + 2) == kCurrentUserAtom && le32(b, i + 12) == kEncryptedToken) return true;
+      if (i % 128 != 0 || le16(b, i + 64) != kNameUnits * 2 || b[i + 66] != 2) continue;
+      bool same = true;
+      for (std::size_t k = 0; k < kNameUnits && same; ++k) same = le16(b, i + 2 * k) == kName[k];
+      if (same) return true;
+    }
+  }
+  return false;
+}
+
 ReadOutcome readCompoundFile(GsfInput* input) {
   static std::once_flag initialised;
   std::call_once(initialised, [] {
@@ -674,7 +710,7 @@ ReadOutcome readCompoundFile(GsfInput* input) {
   GsfPtr<GsfInfile> ole(gsf_infile_msole_new(input, &error));
   if (error) g_error_free(error);
   if (!ole) {
-    outcome.result = OpenResult::corrupt;
+    outcome.result = looksEncrypted(input) ? OpenResult::encrypted : OpenResult::corrupt;
     return outcome;
   }
   // An encrypted Office Open XML package travels inside a compound file.
