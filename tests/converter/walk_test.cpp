@@ -110,10 +110,12 @@ TEST_F(WalkTest, OpenFailuresWriteNothingAndStillQuit) {
       {presentation::OpenResult::corrupt, ConvertResult::corrupt},
       {presentation::OpenResult::encrypted, ConvertResult::encrypted},
       {presentation::OpenResult::oldFormat, ConvertResult::oldFormat},
+      {presentation::OpenResult::tooLarge, ConvertResult::tooLarge},
   };
   std::set<std::string_view> openTexts{presentation::resultText(presentation::OpenResult::ok)};
   std::set<std::string_view> texts{resultText(ConvertResult::ok),
-                                   resultText(ConvertResult::writeError)};
+                                   resultText(ConvertResult::writeError),
+                                   resultText(ConvertResult::damagedSlides)};
   for (const auto& [opened, expected] : cases) {
     reader.openResult = opened;
     reader.calls.clear();
@@ -126,7 +128,7 @@ TEST_F(WalkTest, OpenFailuresWriteNothingAndStillQuit) {
   }
   // Each result has a message of its own, so a batch user can tell them apart.
   EXPECT_EQ(openTexts.size(), std::size(cases) + 1);
-  EXPECT_EQ(texts.size(), std::size(cases) + 2);
+  EXPECT_EQ(texts.size(), std::size(cases) + 3);
 }
 
 TEST_F(WalkTest, WriteFailuresAreReported) {
