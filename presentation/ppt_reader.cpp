@@ -10,7 +10,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
-#include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -233,7 +232,14 @@ class PptParser {
 
   Reader doc_;
   ByteSource* currentUser_;
-  std::map<std::uint32_t, std::uint32_t> persist_;
+  // Stream offset of each persist id (ids have 20 bits plus a run of at most
+  // 4095), kNoOffset where none; a table, as directories hold many ids.
+  static constexpr std::uint64_t kNoOffset = UINT64_MAX;
+  std::vector<std::uint64_t> persist_;
+  bool anyPersist_ = false;
+  const std::uint64_t* persistOffset(std::uint32_t id) const {
+    return id < persist_.size() && persist_[id] != kNoOffset ? &persist_[id] : nullptr;
+  }
   // Persist directories already merged, by offset: edits may share one.
   std::set<std::uint64_t> mergedDirectories_;
   std::uint32_t documentRef_ = 0;
@@ -267,11 +273,9 @@ void PptParser::addPersistDirectory(const Record& directory, bool override) {
     const std::uint32_t count = word >> 20;
     for (std::uint32_t i = 0; i < count && at + 4 <= b.size(); ++i, at += 4) {
       const std::uint32_t id = first + i;
-      if (override) {
-        persist_[id] = le32(b, at);
-      } else {
-        persist_.emplace(id, le32(b, at));
-      }
+      if (id >= persist_.size()) persist_.resize(id + 1, kNoOffset);
+      if (override || persist_[id] == kNoOffset) persist_[id] = le32(b, at);
+      anyPersist_ = true;
     }
   }
 }
@@ -310,6 +314,7 @@ bool PptParser::followEdits(std::uint32_t currentEdit) {
 // let each later persist directory override the earlier ones.
 bool PptParser::scanEdits() {
   persist_.clear();
+  anyPersist_ = false;
   mergedDirectories_.clear();
   hasEncryptSession_ = false;
   bool foundEdit = false;
@@ -328,13 +333,13 @@ bool PptParser::scanEdits() {
     }
     at = r->end();
   }
-  return foundEdit && !persist_.empty();
+  return foundEdit && anyPersist_;
 }
 
 std::optional<Record> PptParser::persistRecord(std::uint32_t persistId) {
-  auto it = persist_.find(persistId);
-  if (it == persist_.end()) return std::nullopt;
-  return doc_.record(it->second, doc_.size());
+  const std::uint64_t* offset = persistOffset(persistId);
+  if (!offset) return std::nullopt;
+  return doc_.record(*offset, doc_.size());
 }
 
 // The slide list and the texts its placeholders refer to; nullopt when those
@@ -582,7 +587,7 @@ ReadOutcome PptParser::parse() {
       return outcome;
     }
   }
-  if (hasEncryptSession_ && persist_.count(encryptSessionRef_) != 0) {
+  if (hasEncryptSession_ && persistOffset(encryptSessionRef_)) {
     outcome.result = OpenResult::encrypted;
     return outcome;
   }

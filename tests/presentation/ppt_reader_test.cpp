@@ -159,7 +159,6 @@ Bytes compoundFile(const std::vector<std::pair<const char*, Bytes>>& streams) {
   g_object_unref(ole);
   const auto* data = gsf_output_memory_get_bytes(GSF_OUTPUT_MEMORY(memory));
   Bytes out(reinterpret_cast<const char*>(data), static_cast<std::size_t>(gsf_output_size(memory)));
-  gsf_output_close(memory);
   g_object_unref(memory);
   return out;
 }
