@@ -357,9 +357,10 @@ std::optional<std::vector<SlideEntry>> PptParser::slideList(const Record& docume
     for (const Record& r : doc_.children(list)) {
       if (r.type == kSlidePersistAtom) {
         if (slides.size() >= kMaxSlides) break;
+        // A listed slide whose reference is cut short is a damaged slide (id 0
+        // names no slide).
         const std::vector<std::uint8_t> b = doc_.body(r, 4096);
-        if (b.size() < 4) continue;
-        slides.push_back({le32(b, 0), static_cast<int>(slides.size()) + 1, {}});
+        slides.push_back({b.size() >= 4 ? le32(b, 0) : 0, static_cast<int>(slides.size()) + 1, {}});
         texts.emplace_back();
       } else if (slides.empty()) {
         continue;
@@ -602,7 +603,8 @@ ReadOutcome PptParser::parse() {
     return outcome;
   }
   for (const SlideEntry& entry : *entries) {
-    std::optional<Record> slide = persistRecord(entry.persistRef);
+    std::optional<Record> slide;
+    if (entry.persistRef != 0) slide = persistRecord(entry.persistRef);
     if (!slide || slide->type != kSlide) {
       document_.addDamagedSlide();
       continue;

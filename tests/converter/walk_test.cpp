@@ -104,6 +104,19 @@ TEST_F(WalkTest, GroupsGiveTheirAlternativeTextThenEachMembersBlocks) {
   EXPECT_EQ(oneShape(reader.group({reader.text(u"\r"), reader.picture(u"")})), slideOne("\r\n"));
 }
 
+TEST_F(WalkTest, DamagedSlidesAreWalkedAndReportedOncePerConversion) {
+  reader.slides = {{reader.text(u"a")}, {}, {reader.text(u"c")}};
+  reader.damaged = {2};
+  EXPECT_EQ(converter.convertPresentation("/p/a.ppt", sink), ConvertResult::damagedSlides);
+  EXPECT_EQ(converter.damagedSlides(), std::vector<int>{2});
+  EXPECT_EQ(sink.bytes, kHeader +
+                            "3\r\n---- Slide 1 ----\r\na\r\n\r\n---- Slide 2 ----\r\n"
+                            "---- Slide 3 ----\r\nc\r\n\r\n");
+  reader.damaged.clear();
+  EXPECT_EQ(converter.convertPresentation("/p/a.ppt", sink), ConvertResult::ok);
+  EXPECT_TRUE(converter.damagedSlides().empty());
+}
+
 TEST_F(WalkTest, OpenFailuresWriteNothingAndStillQuit) {
   const std::pair<presentation::OpenResult, ConvertResult> cases[] = {
       {presentation::OpenResult::notPresentation, ConvertResult::notPresentation},
