@@ -83,11 +83,12 @@ class Converter {
   // the output encoding, that yields at least one line.
   void shapeBlocks(presentation::ShapeId shape, int depth, std::vector<std::string>& blocks);
   bool writeShape(presentation::ShapeId shape, OutputSink& output);
+  // Reader text and the walk's own cp1252 texts in the output encoding.
+  std::string encode(std::u16string_view text) const;
+  std::string literal(std::string_view cp1252Text) const;
 
   presentation::PresentationReader& reader_;
   ConsoleOutput& console_;
-  std::string encode(std::u16string_view text) const;
-  std::string literal(std::string_view cp1252Text) const;
 
   std::string inputName_;
   std::vector<int> damagedSlides_;
