@@ -167,23 +167,6 @@ TEST_F(OoxmlReaderTest, EscapesSlideNumbersAndTextOnLines) {
   EXPECT_FALSE(shapeAt(r, 1, 3).textFrame);  // an empty body keeps a line frameless
 }
 
-TEST_F(OoxmlReaderTest, TextBeyondThePresentationBoundIsRefused) {
-  // Every slide of the list names the same part of two million characters
-  // (varied, so that the part does not look like a zip bomb).
-  constexpr int kSlides = 17;
-  std::string text(2u << 20, 'x');
-  std::minstd_rand random(7);
-  for (char& c : text) c = static_cast<char>('a' + random() % 26);
-  Parts parts = slideParts({sp(para(text))});
-  parts["ppt/presentation.xml"] = presentationXml(kSlides);
-  std::string rels = "<Relationships>";
-  for (int i = 1; i <= kSlides; ++i) {
-    rels += "<Relationship Id=\"rId" + std::to_string(i) + "\" Target=\"slides/slide1.xml\"/>";
-  }
-  parts["ppt/_rels/presentation.xml.rels"] = rels + "</Relationships>";
-  EXPECT_EQ(readWith(parts).result, OpenResult::tooLarge);
-}
-
 TEST(PartNames, RelativeAbsoluteAndEscapingTargets) {
   EXPECT_EQ(resolvePartName("ppt/", "slides/slide1.xml"), "ppt/slides/slide1.xml");
   EXPECT_EQ(resolvePartName("ppt/slides/", "../media/x.png"), "ppt/media/x.png");
