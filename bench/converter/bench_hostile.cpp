@@ -16,7 +16,6 @@
 
 #include "converter/convert.h"
 #include "presentation/native_reader.h"
-#include "presentation/ppt_reader.h"
 
 namespace {
 
