@@ -14,6 +14,20 @@ namespace {
 
 constexpr std::string_view kUsage = "uso: lamina --batch ARQUIVO... [-o SAIDA] [--utf8]\n";
 
+// A name that is not valid UTF-8 was most likely written in code page 1252.
+std::string headerName(std::string_view systemName) {
+  return validUtf8(systemName) ? cp1252::fromUtf8(systemName) : std::string(systemName);
+}
+
+// "slide 2" or "slides 2, 5, 7" as the batch line names them.
+std::string slideList(const std::vector<int>& slides) {
+  std::string out = slides.size() == 1 ? "slide " : "slides ";
+  for (std::size_t i = 0; i < slides.size(); ++i) {
+    out += (i ? ", " : "") + std::to_string(slides[i]);
+  }
+  return out;
+}
+
 bool sameFile(const std::filesystem::path& a, const std::filesystem::path& b) {
   std::error_code error;
   return std::filesystem::equivalent(a, b, error) && !error;
@@ -71,8 +85,14 @@ int runBatch(std::span<const std::string_view> args, presentation::PresentationR
       continue;
     }
     const ConvertResult result =
-        convertToFile(converter, cp1252::fromUtf8(completed), target, utf8, completed);
-    if (result != ConvertResult::ok) {
+        convertToFile(converter, headerName(completed), target, utf8, completed);
+    if (result == ConvertResult::damagedSlides) {
+      const std::vector<int>& damaged = converter.damagedSlides();
+      errors << "lamina: " << input << ": " << slideList(damaged)
+             << (damaged.size() == 1 ? " danificado" : " danificados")
+             << "; o texto dos demais foi gravado\n";
+      status = 1;
+    } else if (result != ConvertResult::ok) {
       errors << "lamina: " << input << ": " << resultText(result) << "\n";
       status = 1;
     }

@@ -23,6 +23,8 @@ ConvertResult fromOpenResult(presentation::OpenResult result) {
       return ConvertResult::encrypted;
     case presentation::OpenResult::oldFormat:
       return ConvertResult::oldFormat;
+    case presentation::OpenResult::tooLarge:
+      return ConvertResult::tooLarge;
   }
   return ConvertResult::corrupt;
 }
@@ -40,7 +42,31 @@ bool writeLine(OutputSink& output, std::string_view line) {
   return output.write(kLineEnd) && ok;
 }
 
+void appendUtf8(std::string& out, std::u16string_view text) {
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    char32_t cp = text[i];
+    if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
+        text[i + 1] <= 0xDFFF) {
+      cp = 0x10000 + ((cp - 0xD800) << 10) + (text[++i] - 0xDC00);
+    } else if (cp >= 0xD800 && cp <= 0xDFFF) {
+      cp = 0xFFFD;
+    }
+    cp1252::appendUtf8(out, cp);
+  }
+}
+
 }  // namespace
+
+bool validUtf8(std::string_view text) {
+  std::size_t pos = 0;
+  while (pos < text.size()) {
+    const std::size_t at = pos;
+    if (cp1252::decodeUtf8(text, pos) == 0xFFFD && text.substr(at, 3) != "\xEF\xBF\xBD") {
+      return false;
+    }
+  }
+  return true;
+}
 
 std::string_view resultText(ConvertResult result) {
   switch (result) {
@@ -57,6 +83,11 @@ std::string_view resultText(ConvertResult result) {
     case ConvertResult::writeError:
       return "erro ao gravar o arquivo de sa\xC3\xAD"
              "da";
+    case ConvertResult::damagedSlides:
+      return "slides danificados; o texto dos demais foi gravado";
+    case ConvertResult::tooLarge:
+      return "apresenta\xC3\xA7\xC3\xA3o com texto demais (mais de 32 milh\xC3\xB5"
+             "es de caracteres)";
   }
   return "erro";
 }
@@ -72,6 +103,7 @@ presentation::OpenResult Converter::openPresentation(std::string_view fileName) 
 ConvertResult Converter::convertPresentation(std::string_view inputName, OutputSink& output,
                                              std::string_view fileName) {
   inputName_ = std::string(inputName);
+  damagedSlides_.clear();
   const std::string systemName =
       fileName.empty() ? cp1252::toUtf8(inputName) : std::string(fileName);
   const presentation::OpenResult opened = openPresentation(systemName);
@@ -81,8 +113,10 @@ ConvertResult Converter::convertPresentation(std::string_view inputName, OutputS
   }
   slideCount_ = reader_.slideCount();
 
-  if (!writeLine(output, "Apresenta\xE7\xE3o: " + inputName_) ||
-      !writeLine(output, "N\xFAmero de slides: " + std::to_string(slideCount_))) {
+  const std::string headerName =
+      utf8_ && !fileName.empty() && validUtf8(systemName) ? systemName : literal(inputName_);
+  if (!writeLine(output, literal("Apresenta\xE7\xE3o: ") + headerName) ||
+      !writeLine(output, literal("N\xFAmero de slides: ") + std::to_string(slideCount_))) {
     closePresentation();
     return ConvertResult::writeError;
   }
@@ -98,8 +132,21 @@ ConvertResult Converter::convertPresentation(std::string_view inputName, OutputS
       written = writeShape(reader_.shapeItem(n, i), output) && written;
     }
   }
+  damagedSlides_ = reader_.damagedSlides();
   closePresentation();
-  return written ? ConvertResult::ok : ConvertResult::writeError;
+  if (!written) return ConvertResult::writeError;
+  return damagedSlides_.empty() ? ConvertResult::ok : ConvertResult::damagedSlides;
+}
+
+std::string Converter::encode(std::u16string_view text) const {
+  if (!utf8_) return cp1252::fromUtf16(text);
+  std::string out;
+  appendUtf8(out, text);
+  return out;
+}
+
+std::string Converter::literal(std::string_view cp1252Text) const {
+  return utf8_ ? cp1252::toUtf8(cp1252Text) : std::string(cp1252Text);
 }
 
 bool Converter::writeShape(presentation::ShapeId shape, OutputSink& output) {
@@ -117,11 +164,11 @@ bool Converter::writeShape(presentation::ShapeId shape, OutputSink& output) {
 void Converter::shapeBlocks(presentation::ShapeId shape, int depth,
                             std::vector<std::string>& blocks) {
   if (reader_.hasTextFrame(shape)) {
-    std::string text = cp1252::fromUtf16(reader_.text(shape));
+    std::string text = encode(reader_.text(shape));
     if (yieldsLine(text)) blocks.push_back(std::move(text));
   } else {
     const std::u16string alternative = reader_.alternativeText(shape);
-    if (!alternative.empty()) blocks.push_back("ALT: " + cp1252::fromUtf16(alternative));
+    if (!alternative.empty()) blocks.push_back("ALT: " + encode(alternative));
   }
   if (depth >= kMaxDepth) return;
   const int members = reader_.memberCount(shape);
@@ -146,7 +193,7 @@ bool Converter::writeShapeText(std::string_view text, OutputSink& output) {
         line.clear();
       }
     } else if (byte < 32) {
-      line += " \xB0 ";
+      line += utf8_ ? " \xC2\xB0 " : " \xB0 ";
     } else {
       line += c;
     }

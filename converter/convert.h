@@ -18,7 +18,19 @@ enum class ConvertResult : std::uint8_t {
   encrypted = 3,
   oldFormat = 4,
   writeError = 5,
+  // Written, but some slides could not be read: each has its heading and no
+  // text (damagedSlides() names them).
+  damagedSlides = 6,
+  tooLarge = 7,  // refused: more text than a presentation may give
 };
+
+// True when the result leaves a finished output text.
+inline bool written(ConvertResult result) {
+  return result == ConvertResult::ok || result == ConvertResult::damagedSlides;
+}
+
+// True when text is well-formed UTF-8.
+bool validUtf8(std::string_view text);
 
 // The one-line message (UTF-8) that the batch mode prints for a result.
 std::string_view resultText(ConvertResult result);
@@ -48,8 +60,12 @@ class Converter {
   Converter(presentation::PresentationReader& reader, ConsoleOutput& console)
       : reader_(reader), console_(console) {}
 
-  // inputName: cp1252, written in the header line. fileName: the name to open
-  // in the file system; empty means inputName converted to UTF-8.
+  // Text goes out as UTF-8 instead of cp1252, every character kept.
+  void setUtf8(bool utf8) { utf8_ = utf8; }
+
+  // inputName: cp1252, written in the header line (in UTF-8 output, fileName
+  // is written when given). fileName: the name to open in the file system;
+  // empty means inputName converted to UTF-8.
   ConvertResult convertPresentation(std::string_view inputName, OutputSink& output,
                                     std::string_view fileName = {});
   presentation::OpenResult openPresentation(std::string_view fileName);
@@ -59,16 +75,24 @@ class Converter {
   void releaseState();
 
   const std::string& inputName() const { return inputName_; }
+  // The slides (from 1) that the last conversion could not read.
+  const std::vector<int>& damagedSlides() const { return damagedSlides_; }
 
  private:
-  // Each block is a shape's text (or "ALT: " and its alternative text) in
-  // cp1252 that yields at least one line.
+  // Each block is a shape's text (or "ALT: " and its alternative text), in
+  // the output encoding, that yields at least one line.
   void shapeBlocks(presentation::ShapeId shape, int depth, std::vector<std::string>& blocks);
   bool writeShape(presentation::ShapeId shape, OutputSink& output);
+  // Reader text and the walk's own cp1252 texts in the output encoding.
+  std::string encode(std::u16string_view text) const;
+  std::string literal(std::string_view cp1252Text) const;
 
   presentation::PresentationReader& reader_;
   ConsoleOutput& console_;
+
   std::string inputName_;
+  std::vector<int> damagedSlides_;
+  bool utf8_ = false;
   int slideCount_ = 0;
   bool applicationOpen_ = false;
 };

@@ -6,8 +6,6 @@
 #include <string>
 #include <system_error>
 
-#include "platform/cp1252.h"
-
 namespace lamina::converter {
 
 namespace {
@@ -36,9 +34,9 @@ FilePtr createTemporary(const std::filesystem::path& target, std::filesystem::pa
 
 bool FileSink::write(std::string_view bytes) {
   if (failed_) return false;
-  const std::string converted = utf8_ ? cp1252::toUtf8(bytes) : std::string();
-  const std::string_view out = utf8_ ? std::string_view(converted) : bytes;
-  if (!out.empty() && std::fwrite(out.data(), 1, out.size(), file_) != out.size()) failed_ = true;
+  if (!bytes.empty() && std::fwrite(bytes.data(), 1, bytes.size(), file_) != bytes.size()) {
+    failed_ = true;
+  }
   return !failed_;
 }
 
@@ -48,15 +46,16 @@ ConvertResult convertToFile(Converter& converter, std::string_view inputName,
   std::filesystem::path temporary;
   FilePtr file = createTemporary(target, temporary);
   if (!file) return ConvertResult::writeError;
-  FileSink sink(file.get(), utf8);
+  FileSink sink(file.get());
+  converter.setUtf8(utf8);
   ConvertResult result = converter.convertPresentation(inputName, sink, fileName);
-  if (result == ConvertResult::ok && (sink.failed() || std::fflush(file.get()) != 0)) {
+  if (written(result) && (sink.failed() || std::fflush(file.get()) != 0)) {
     result = ConvertResult::writeError;
   }
   const bool closed = std::fclose(file.release()) == 0;
-  if (result == ConvertResult::ok && !closed) result = ConvertResult::writeError;
+  if (written(result) && !closed) result = ConvertResult::writeError;
   std::error_code error;
-  if (result == ConvertResult::ok) {
+  if (written(result)) {
     std::filesystem::rename(temporary, target, error);
     if (!error) return result;
     result = ConvertResult::writeError;

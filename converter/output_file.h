@@ -10,21 +10,21 @@
 
 namespace lamina::converter {
 
-// A sink over a C stream; converts the cp1252 bytes to UTF-8 when asked.
+// A sink over a C stream.
 class FileSink final : public OutputSink {
  public:
-  FileSink(std::FILE* file, bool utf8) : file_(file), utf8_(utf8) {}
+  explicit FileSink(std::FILE* file) : file_(file) {}
   bool write(std::string_view bytes) override;
   bool failed() const { return failed_; }
 
  private:
   std::FILE* file_;
-  bool utf8_;
   bool failed_ = false;
 };
 
-// Converts inputName into target. fileName is the input's name in the file
-// system (empty: inputName as UTF-8).
+// Converts inputName into target, in UTF-8 when utf8 is set. fileName is the
+// input's name in the file system (empty: inputName as UTF-8). The target is
+// written when the result is ok or damagedSlides.
 ConvertResult convertToFile(Converter& converter, std::string_view inputName,
                             const std::filesystem::path& target, bool utf8,
                             std::string_view fileName = {});

@@ -3,6 +3,7 @@
 // each with its top-level shapes; groups and tables hold their members.
 #include <algorithm>
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <string>
 #include <vector>
@@ -14,24 +15,43 @@ namespace lamina::presentation {
 struct Shape {
   bool textFrame = false;
   std::u16string text;
+  // Text that several shapes show (the binary format's slide list) is held
+  // once; when set it stands in for text.
+  std::shared_ptr<const std::u16string> sharedText;
   std::u16string alternativeText;
   std::vector<ShapeId> members;
-};
 
-struct Document {
-  std::vector<Shape> shapes;                 // every shape, indexed by ShapeId
-  std::vector<std::vector<ShapeId>> slides;  // top-level shapes of each slide
-
-  ShapeId add(Shape shape) {
-    shapes.push_back(std::move(shape));
-    return static_cast<ShapeId>(shapes.size() - 1);
-  }
+  std::u16string_view textView() const { return sharedText ? *sharedText : text; }
 };
 
 // Limits for untrusted input, shared by the readers.
 inline constexpr int kMaxNesting = 32;
 inline constexpr std::size_t kMaxShapes = 1u << 20;
 inline constexpr std::size_t kMaxSlides = 1u << 16;
+// Characters of text and alternative text a presentation may give in all,
+// counting shared text once per shape that shows it: the bound of what the
+// output can hold, whatever tricks the file plays.
+inline constexpr std::size_t kMaxTextUnits = 32u << 20;
+
+struct Document {
+  std::vector<Shape> shapes;                 // every shape, indexed by ShapeId
+  std::vector<std::vector<ShapeId>> slides;  // top-level shapes of each slide
+  // Slides (numbered from 1) that the file lists but whose contents cannot
+  // be read; each is kept in slides, empty, so later slides keep their place.
+  std::vector<int> damagedSlides;
+  std::size_t textUnits = 0;
+
+  ShapeId add(Shape shape) {
+    textUnits += shape.textView().size() + shape.alternativeText.size();
+    shapes.push_back(std::move(shape));
+    return static_cast<ShapeId>(shapes.size() - 1);
+  }
+  bool overTextBound() const { return textUnits > kMaxTextUnits; }
+  void addDamagedSlide() {
+    slides.emplace_back();
+    damagedSlides.push_back(static_cast<int>(slides.size()));
+  }
+};
 
 struct ReadOutcome {
   OpenResult result = OpenResult::notPresentation;

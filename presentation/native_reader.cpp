@@ -26,6 +26,19 @@ ReadOutcome readPresentationFile(std::string_view fileName) {
   return {};
 }
 
+std::u16string paragraphBreaks(std::u16string_view text) {
+  std::u16string out;
+  out.reserve(text.size());
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == u'\n') {
+      if (i == 0 || text[i - 1] != u'\r') out += u'\r';
+    } else {
+      out += text[i];
+    }
+  }
+  return out;
+}
+
 OpenResult NativeReader::open(std::string_view fileName, bool, bool, bool) {
   ReadOutcome outcome = readPresentationFile(fileName);
   document_ = std::move(outcome.document);
@@ -54,12 +67,12 @@ bool NativeReader::hasTextFrame(ShapeId shape) {
 
 std::u16string NativeReader::text(ShapeId shape) {
   const Shape* s = find(shape);
-  return s ? s->text : std::u16string();
+  return s ? paragraphBreaks(s->textView()) : std::u16string();
 }
 
 std::u16string NativeReader::alternativeText(ShapeId shape) {
   const Shape* s = find(shape);
-  return s ? s->alternativeText : std::u16string();
+  return s ? paragraphBreaks(s->alternativeText) : std::u16string();
 }
 
 int NativeReader::memberCount(ShapeId shape) {

@@ -11,6 +11,10 @@ namespace lamina::presentation {
 // Reads a presentation file; only the parts that hold text are read.
 ReadOutcome readPresentationFile(std::string_view fileName);
 
+// A line feed, alone or after a carriage return, ends a paragraph as a
+// carriage return does; the walk knows only the latter.
+std::u16string paragraphBreaks(std::u16string_view text);
+
 class NativeReader final : public PresentationReader {
  public:
   bool create() override { return true; }
@@ -19,6 +23,7 @@ class NativeReader final : public PresentationReader {
   OpenResult open(std::string_view fileName, bool readOnly, bool untitled,
                   bool withWindow) override;
   int slideCount() override { return static_cast<int>(document_.slides.size()); }
+  std::vector<int> damagedSlides() override { return document_.damagedSlides; }
   int shapeCount(int slide) override;
   ShapeId shapeItem(int slide, int shape) override;
   bool hasTextFrame(ShapeId shape) override;

@@ -57,11 +57,40 @@ const char* attribute(pugi::xml_node node, std::string_view name, bool prefixed 
   return nullptr;
 }
 
+int hexDigit(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+// "_xHHHH_" stands for the UTF-16 code unit HHHH in Office Open XML text
+// (a character XML cannot hold, such as a carriage return, or "_" itself).
+bool escapedUnit(std::string_view text, std::size_t pos, char16_t& unit) {
+  if (text.size() - pos < 7 || text[pos] != '_' || text[pos + 1] != 'x' || text[pos + 6] != '_') {
+    return false;
+  }
+  unsigned value = 0;
+  for (std::size_t i = pos + 2; i < pos + 6; ++i) {
+    const int d = hexDigit(text[i]);
+    if (d < 0) return false;
+    value = value * 16 + static_cast<unsigned>(d);
+  }
+  unit = static_cast<char16_t>(value);
+  return true;
+}
+
 std::u16string utf16(std::string_view utf8) {
   std::u16string out;
   out.reserve(utf8.size());
   std::size_t pos = 0;
   while (pos < utf8.size()) {
+    char16_t unit = 0;
+    if (escapedUnit(utf8, pos, unit)) {
+      out.push_back(unit);
+      pos += 7;
+      continue;
+    }
     char32_t cp = cp1252::decodeUtf8(utf8, pos);
     if (cp >= 0x10000 && cp <= 0x10FFFF) {
       cp -= 0x10000;
@@ -84,7 +113,7 @@ class Package {
  public:
   explicit Package(zip_t* archive) : zip_(archive) {}
 
-  // The bytes of a part; nullopt when missing or over the limits.
+  // The bytes of a part; nullopt when missing, unreadable or over the limits.
   std::optional<std::string> part(const std::string& name) {
     zip_int64_t index = zip_name_locate(zip_.get(), name.c_str(), 0);
     if (index < 0) index = zip_name_locate(zip_.get(), name.c_str(), ZIP_FL_NOCASE);
@@ -92,7 +121,7 @@ class Package {
     zip_stat_t st;
     zip_stat_init(&st);
     if (zip_stat_index(zip_.get(), static_cast<zip_uint64_t>(index), 0, &st) != 0) {
-      return std::nullopt;
+      return unreadable();
     }
     if ((st.valid & ZIP_STAT_SIZE) && st.size > kMaxPartSize) return refuse();
     if ((st.valid & ZIP_STAT_SIZE) && (st.valid & ZIP_STAT_COMP_SIZE) && st.size > kRatioFloor &&
@@ -101,14 +130,14 @@ class Package {
     }
     std::unique_ptr<zip_file_t, ZipFileCloser> file(
         zip_fopen_index(zip_.get(), static_cast<zip_uint64_t>(index), 0));
-    if (!file) return refuse();
+    if (!file) return unreadable();
     // The sizes in the directory are the writer's word; the inflated bytes are
     // counted as they come.
     std::string out;
     char buffer[16384];
     while (true) {
       const zip_int64_t n = zip_fread(file.get(), buffer, sizeof buffer);
-      if (n < 0) return refuse();
+      if (n < 0) return unreadable();
       if (n == 0) break;
       if (out.size() + static_cast<std::uint64_t>(n) > kMaxPartSize) return refuse();
       inflated_ += static_cast<std::uint64_t>(n);
@@ -122,20 +151,29 @@ class Package {
     std::optional<std::string> bytes = part(name);
     if (!bytes) return false;
     if (doc.load_buffer(bytes->data(), bytes->size(), kXmlOptions)) return true;
-    damaged_ = true;
+    unreadable();
     return false;
   }
 
   // True once a part was present but unreadable, oversized or not XML.
-  bool damaged() const { return damaged_; }
+  bool damaged() const { return damaged_ || refused_; }
+  // True once a part was over the limits: a hostile package, read no further.
+  bool refused() const { return refused_; }
+  // Forgets an unreadable part, whose loss the caller has taken in.
+  void forgive() { damaged_ = false; }
 
  private:
-  std::nullopt_t refuse() {
+  std::nullopt_t unreadable() {
     damaged_ = true;
+    return std::nullopt;
+  }
+  std::nullopt_t refuse() {
+    refused_ = true;
     return std::nullopt;
   }
 
   bool damaged_ = false;
+  bool refused_ = false;
   std::uint64_t inflated_ = 0;
   std::unique_ptr<zip_t, ZipCloser> zip_;
 };
@@ -162,11 +200,13 @@ class OoxmlParser {
   std::optional<ShapeId> shape(pugi::xml_node node, int depth);
   void shapes(pugi::xml_node tree, int depth, std::vector<ShapeId>& out);
   std::optional<ShapeId> table(pugi::xml_node frame, pugi::xml_node tbl);
-  static std::u16string bodyText(pugi::xml_node txBody);
+  std::u16string bodyText(pugi::xml_node txBody) const;
   static std::u16string alternative(pugi::xml_node node);
+  bool room() const { return document_.shapes.size() < kMaxShapes && !document_.overTextBound(); }
 
   Package& package_;
   Document document_;
+  int slideNumber_ = 0;  // of the slide being read, from 1
 };
 
 std::u16string OoxmlParser::alternative(pugi::xml_node node) {
@@ -180,7 +220,7 @@ std::u16string OoxmlParser::alternative(pugi::xml_node node) {
   return {};
 }
 
-std::u16string OoxmlParser::bodyText(pugi::xml_node txBody) {
+std::u16string OoxmlParser::bodyText(pugi::xml_node txBody) const {
   std::string text;
   bool first = true;
   for (pugi::xml_node p : txBody.children()) {
@@ -189,7 +229,11 @@ std::u16string OoxmlParser::bodyText(pugi::xml_node txBody) {
     first = false;
     for (pugi::xml_node run : p.children()) {
       const std::string_view name = localName(run.name());
-      if (name == "r" || name == "fld") {
+      if (name == "fld" &&
+          std::string_view(attribute(run, "type") ? attribute(run, "type") : "") == "slidenum") {
+        // The cached text may be stale or a placeholder such as "<number>".
+        text += std::to_string(slideNumber_);
+      } else if (name == "r" || name == "fld") {
         text += child(run, "t").child_value();
       } else if (name == "br") {
         text += '\v';
@@ -215,7 +259,7 @@ std::optional<ShapeId> OoxmlParser::table(pugi::xml_node frame, pugi::xml_node t
     for (pugi::xml_node tc : tr.children()) {
       if (localName(tc.name()) != "tc") continue;
       if (isTrue(attribute(tc, "hMerge")) || isTrue(attribute(tc, "vMerge"))) continue;
-      if (document_.shapes.size() >= kMaxShapes) return std::nullopt;
+      if (!room()) return std::nullopt;
       Shape cell;
       cell.textFrame = true;
       cell.text = bodyText(child(tc, "txBody"));
@@ -226,13 +270,15 @@ std::optional<ShapeId> OoxmlParser::table(pugi::xml_node frame, pugi::xml_node t
 }
 
 std::optional<ShapeId> OoxmlParser::shape(pugi::xml_node node, int depth) {
-  if (depth > kMaxNesting || document_.shapes.size() >= kMaxShapes) return std::nullopt;
+  if (depth > kMaxNesting || !room()) return std::nullopt;
   const std::string_view name = localName(node.name());
   Shape s;
   if (name == "sp") {
     s.alternativeText = alternative(node);
-    s.textFrame = !isLineGeometry(node);
-    if (s.textFrame) s.text = bodyText(child(node, "txBody"));
+    s.text = bodyText(child(node, "txBody"));
+    // A line has no text frame, unless its body holds text, which is shown.
+    s.textFrame = !isLineGeometry(node) || s.text.find_first_not_of(u'\r') != std::u16string::npos;
+    if (!s.textFrame) s.text.clear();
   } else if (name == "grpSp") {
     s.alternativeText = alternative(node);
     std::vector<ShapeId> members;
@@ -294,22 +340,32 @@ ReadOutcome OoxmlParser::parse() {
   for (pugi::xml_node id : list.children()) {
     if (localName(id.name()) != "sldId") continue;
     if (document_.slides.size() >= kMaxSlides) break;
+    slideNumber_ = static_cast<int>(document_.slides.size()) + 1;
     const char* rid = attribute(id, "id", true);
-    if (!rid) continue;
     std::string target;
     for (pugi::xml_node r : child(rels, "Relationships").children()) {
       const char* rId = attribute(r, "Id");
       const char* t = attribute(r, "Target");
-      if (rId && t && std::string_view(rId) == rid) {
+      if (rid && rId && t && std::string_view(rId) == rid) {
         target = resolvePartName(folder, t);
         break;
       }
     }
     pugi::xml_document slide;
-    if (target.empty() || !package_.xml(target, slide)) continue;
+    if (target.empty() || !package_.xml(target, slide)) {
+      if (package_.refused()) return outcome;
+      // A slide that is listed but missing or unreadable keeps its place.
+      package_.forgive();
+      document_.addDamagedSlide();
+      continue;
+    }
     std::vector<ShapeId> top;
     shapes(child(child(child(slide, "sld"), "cSld"), "spTree"), 1, top);
     document_.slides.push_back(std::move(top));
+    if (document_.overTextBound()) {
+      outcome.result = OpenResult::tooLarge;
+      return outcome;
+    }
   }
   if (package_.damaged()) return outcome;
   outcome.result = OpenResult::ok;

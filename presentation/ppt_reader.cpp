@@ -10,7 +10,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
-#include <map>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -42,6 +42,7 @@ enum : std::uint16_t {
   kTextHeaderAtom = 0x0F9F,
   kTextCharsAtom = 0x0FA0,
   kTextBytesAtom = 0x0FA8,
+  kSlideNumberMCAtom = 0x0FD8,
   kSlideListWithText = 0x0FF0,
   kUserEditAtom = 0x0FF5,
   kCurrentUserAtom = 0x0FF6,
@@ -59,11 +60,17 @@ enum : std::uint16_t {
 
 constexpr std::uint32_t kEncryptedToken = 0xF3D1C4DF;
 constexpr std::uint16_t kAltTextProperty = 0x0381;
+// gtextUNICODE: the text that legacy WordArt draws as its geometry.
+constexpr std::uint16_t kGeometryTextProperty = 0x00C0;
 // tableProperties; 0x03A0 next to it is the complex array of row heights.
 constexpr std::uint16_t kTablePropertiesProperty = 0x039F;
 constexpr std::uint32_t kFlagGroup = 0x1;
 constexpr std::uint32_t kFlagOle = 0x10;
 constexpr std::uint16_t kLineType = 20;
+
+bool isLegacyWordArt(unsigned shapeType) {
+  return shapeType >= 136 && shapeType <= 175;
+}
 
 // No real file comes near these; they stop loops and bombs.
 constexpr std::size_t kMaxUserEdits = 4096;
@@ -94,13 +101,19 @@ class Reader {
     if (out.empty()) return true;
     if (out.size() > kWindow) return source_.read(offset, out);
     if (offset < windowStart_ || offset + out.size() > windowStart_ + window_.size()) {
-      const std::uint64_t length = std::min<std::uint64_t>(kWindow, size_ - offset);
+      // A chain of edits is followed backwards: a window that ends past the
+      // offset serves the records before it too.
+      std::uint64_t start = offset;
+      if (offset < windowStart_ && out.size() <= kWindow / 2) {
+        start = offset > kWindow / 2 ? offset - kWindow / 2 : 0;
+      }
+      const std::uint64_t length = std::min<std::uint64_t>(kWindow, size_ - start);
       window_.resize(static_cast<std::size_t>(length));
-      if (!source_.read(offset, window_)) {
+      if (!source_.read(start, window_)) {
         window_.clear();
         return false;
       }
-      windowStart_ = offset;
+      windowStart_ = start;
     }
     std::memcpy(out.data(), window_.data() + (offset - windowStart_), out.size());
     return true;
@@ -163,9 +176,12 @@ std::u16string byteText(std::span<const std::uint8_t> bytes) {
   return std::u16string(bytes.begin(), bytes.end());
 }
 
+using SharedText = std::shared_ptr<const std::u16string>;
+
 struct SlideEntry {
   std::uint32_t persistRef = 0;
-  std::vector<std::u16string> texts;
+  int number = 0;  // the slide's place in the list, from 1
+  std::vector<SharedText> texts;
 };
 
 struct ShapeInfo {
@@ -173,10 +189,26 @@ struct ShapeInfo {
   std::uint32_t flags = 0;
   bool table = false;
   std::u16string alternative;
+  std::optional<std::u16string> geometryText;
   std::int32_t top = 0;
   std::int32_t left = 0;
   std::optional<std::u16string> text;
+  SharedText sharedText;
 };
+
+// A slide-number field is stored as "*" at its place in the text; it shows
+// the number of the slide it stands on.
+void fillSlideNumbers(std::u16string& text, std::vector<std::uint32_t> places, int number) {
+  std::sort(places.begin(), places.end(), std::greater<>());
+  const std::string digits = std::to_string(number);
+  const std::u16string wide(digits.begin(), digits.end());
+  std::uint32_t previous = UINT32_MAX;
+  for (std::uint32_t at : places) {
+    if (at == previous || at >= text.size() || text[at] != u'*') continue;
+    text.replace(at, 1, wide);
+    previous = at;
+  }
+}
 
 class PptParser {
  public:
@@ -191,18 +223,29 @@ class PptParser {
   bool scanEdits();
   void addPersistDirectory(const Record& directory, bool override);
   std::optional<Record> persistRecord(std::uint32_t persistId);
-  std::vector<SlideEntry> slideList(const Record& documentRecord);
+  std::optional<std::vector<SlideEntry>> slideList(const Record& documentRecord);
   std::vector<ShapeId> slideShapes(const Record& slide, const SlideEntry& entry);
   ShapeInfo shapeInfo(const Record& spContainer, const SlideEntry& entry);
   void readProperties(const Record& fopt, ShapeInfo& info);
-  std::optional<std::u16string> textboxText(const Record& textbox, const SlideEntry& entry);
+  void textboxText(const Record& textbox, const SlideEntry& entry, ShapeInfo& info);
   std::optional<ShapeId> groupShape(const Record& spgr, const SlideEntry& entry, int depth);
   std::optional<ShapeId> plainShape(ShapeInfo info);
-  bool roomForShape() const { return document_.shapes.size() < kMaxShapes; }
+  bool roomForShape() const {
+    return document_.shapes.size() < kMaxShapes && !document_.overTextBound();
+  }
 
   Reader doc_;
   ByteSource* currentUser_;
-  std::map<std::uint32_t, std::uint32_t> persist_;
+  // Stream offset of each persist id (ids have 20 bits plus a run of at most
+  // 4095), kNoOffset where none; a table, as directories hold many ids.
+  static constexpr std::uint64_t kNoOffset = UINT64_MAX;
+  std::vector<std::uint64_t> persist_;
+  bool anyPersist_ = false;
+  const std::uint64_t* persistOffset(std::uint32_t id) const {
+    return id < persist_.size() && persist_[id] != kNoOffset ? &persist_[id] : nullptr;
+  }
+  // Persist directories already merged, by offset: edits may share one.
+  std::set<std::uint64_t> mergedDirectories_;
   std::uint32_t documentRef_ = 0;
   std::uint32_t encryptSessionRef_ = 0;
   bool hasEncryptSession_ = false;
@@ -222,6 +265,9 @@ OpenResult PptParser::readCurrentUser(std::uint32_t& currentEdit) {
 }
 
 void PptParser::addPersistDirectory(const Record& directory, bool override) {
+  // An older edit merged after a newer one adds nothing the first merge did
+  // not; a later directory in the scan (override) always counts.
+  if (!mergedDirectories_.insert(directory.body - 8).second && !override) return;
   const std::vector<std::uint8_t> b = doc_.body(directory);
   std::size_t at = 0;
   while (at + 4 <= b.size()) {
@@ -231,11 +277,9 @@ void PptParser::addPersistDirectory(const Record& directory, bool override) {
     const std::uint32_t count = word >> 20;
     for (std::uint32_t i = 0; i < count && at + 4 <= b.size(); ++i, at += 4) {
       const std::uint32_t id = first + i;
-      if (override) {
-        persist_[id] = le32(b, at);
-      } else {
-        persist_.emplace(id, le32(b, at));
-      }
+      if (id >= persist_.size()) persist_.resize(id + 1, kNoOffset);
+      if (override || persist_[id] == kNoOffset) persist_[id] = le32(b, at);
+      anyPersist_ = true;
     }
   }
 }
@@ -259,9 +303,12 @@ bool PptParser::followEdits(std::uint32_t currentEdit) {
       }
       first = false;
     }
-    std::optional<Record> directory = doc_.record(le32(b, 12), doc_.size());
-    if (!directory || directory->type != kPersistDirectoryAtom) return false;
-    addPersistDirectory(*directory, false);
+    const std::uint32_t directoryAt = le32(b, 12);
+    if (mergedDirectories_.count(directoryAt) == 0) {
+      std::optional<Record> directory = doc_.record(directoryAt, doc_.size());
+      if (!directory || directory->type != kPersistDirectoryAtom) return false;
+      addPersistDirectory(*directory, false);
+    }
     offset = le32(b, 8);
     if (offset == 0) return true;
   }
@@ -271,6 +318,8 @@ bool PptParser::followEdits(std::uint32_t currentEdit) {
 // let each later persist directory override the earlier ones.
 bool PptParser::scanEdits() {
   persist_.clear();
+  anyPersist_ = false;
+  mergedDirectories_.clear();
   hasEncryptSession_ = false;
   bool foundEdit = false;
   std::uint64_t at = 0;
@@ -288,34 +337,57 @@ bool PptParser::scanEdits() {
     }
     at = r->end();
   }
-  return foundEdit && !persist_.empty();
+  return foundEdit && anyPersist_;
 }
 
 std::optional<Record> PptParser::persistRecord(std::uint32_t persistId) {
-  auto it = persist_.find(persistId);
-  if (it == persist_.end()) return std::nullopt;
-  return doc_.record(it->second, doc_.size());
+  const std::uint64_t* offset = persistOffset(persistId);
+  if (!offset) return std::nullopt;
+  return doc_.record(*offset, doc_.size());
 }
 
-std::vector<SlideEntry> PptParser::slideList(const Record& documentRecord) {
+// The slide list and the texts its placeholders refer to; nullopt when those
+// texts alone pass the bound of a presentation's text.
+std::optional<std::vector<SlideEntry>> PptParser::slideList(const Record& documentRecord) {
+  struct Pending {
+    std::u16string text;
+    std::vector<std::uint32_t> slideNumbers;
+  };
   std::vector<SlideEntry> slides;
+  std::vector<std::vector<Pending>> texts;
+  std::size_t units = 0;
   for (const Record& list : doc_.children(documentRecord)) {
     if (list.type != kSlideListWithText || list.instance() != 0) continue;
     for (const Record& r : doc_.children(list)) {
       if (r.type == kSlidePersistAtom) {
         if (slides.size() >= kMaxSlides) break;
+        // A listed slide whose reference is cut short is a damaged slide (id 0
+        // names no slide).
         const std::vector<std::uint8_t> b = doc_.body(r, 4096);
-        if (b.size() < 4) continue;
-        slides.push_back({le32(b, 0), {}});
+        slides.push_back({b.size() >= 4 ? le32(b, 0) : 0, static_cast<int>(slides.size()) + 1, {}});
+        texts.emplace_back();
       } else if (slides.empty()) {
         continue;
       } else if (r.type == kTextHeaderAtom) {
-        slides.back().texts.emplace_back();
+        texts.back().emplace_back();
       } else if (r.type == kTextCharsAtom || r.type == kTextBytesAtom) {
         const std::vector<std::uint8_t> b = doc_.body(r);
-        if (slides.back().texts.empty()) slides.back().texts.emplace_back();
-        slides.back().texts.back() = r.type == kTextCharsAtom ? utf16Text(b) : byteText(b);
+        if (texts.back().empty()) texts.back().emplace_back();
+        Pending& p = texts.back().back();
+        units -= p.text.size();
+        p.text = r.type == kTextCharsAtom ? utf16Text(b) : byteText(b);
+        units += p.text.size();
+        if (units > kMaxTextUnits) return std::nullopt;
+      } else if (r.type == kSlideNumberMCAtom && !texts.back().empty()) {
+        const std::vector<std::uint8_t> b = doc_.body(r, 64);
+        if (b.size() >= 4) texts.back().back().slideNumbers.push_back(le32(b, 0));
       }
+    }
+  }
+  for (std::size_t i = 0; i < slides.size(); ++i) {
+    for (Pending& p : texts[i]) {
+      fillSlideNumbers(p.text, std::move(p.slideNumbers), slides[i].number);
+      slides[i].texts.push_back(std::make_shared<const std::u16string>(std::move(p.text)));
     }
   }
   return slides;
@@ -333,30 +405,50 @@ void PptParser::readProperties(const Record& fopt, ShapeInfo& info) {
     const bool complex = (opid & 0x8000) != 0;
     if (id == kTablePropertiesProperty && !complex) info.table = (value & 1) != 0;
     if (!complex) continue;
-    if (id == kAltTextProperty && complexAt <= b.size() && value <= b.size() - complexAt) {
+    if ((id == kAltTextProperty || id == kGeometryTextProperty) && complexAt <= b.size() &&
+        value <= b.size() - complexAt) {
       std::u16string text = utf16Text(std::span(b).subspan(complexAt, value));
       if (auto nul = text.find(u'\0'); nul != std::u16string::npos) text.resize(nul);
-      info.alternative = std::move(text);
+      if (id == kAltTextProperty) {
+        info.alternative = std::move(text);
+      } else {
+        info.geometryText = std::move(text);
+      }
     }
     complexAt += value;
   }
 }
 
-std::optional<std::u16string> PptParser::textboxText(const Record& textbox,
-                                                     const SlideEntry& entry) {
-  std::optional<std::u16string> reference;
+// The box's own text atom wins over a reference to the slide list's text.
+void PptParser::textboxText(const Record& textbox, const SlideEntry& entry, ShapeInfo& info) {
+  std::optional<std::u16string> own;
+  std::vector<std::uint32_t> slideNumbers;
+  SharedText reference;
+  bool referred = false;
   for (const Record& r : doc_.children(textbox)) {
-    if (r.type == kTextCharsAtom) return utf16Text(doc_.body(r));
-    if (r.type == kTextBytesAtom) return byteText(doc_.body(r));
-    if (r.type == kOutlineTextRefAtom && !reference) {
+    if (!own && r.type == kTextCharsAtom) {
+      own = utf16Text(doc_.body(r));
+    } else if (!own && r.type == kTextBytesAtom) {
+      own = byteText(doc_.body(r));
+    } else if (own && r.type == kSlideNumberMCAtom) {
+      const std::vector<std::uint8_t> b = doc_.body(r, 64);
+      if (b.size() >= 4) slideNumbers.push_back(le32(b, 0));
+    } else if (r.type == kOutlineTextRefAtom && !referred) {
       const std::vector<std::uint8_t> b = doc_.body(r, 64);
       if (b.size() >= 4) {
         const std::uint32_t index = le32(b, 0);
-        reference = index < entry.texts.size() ? entry.texts[index] : std::u16string();
+        referred = true;
+        if (index < entry.texts.size()) reference = entry.texts[index];
       }
     }
   }
-  return reference;
+  if (own) {
+    fillSlideNumbers(*own, std::move(slideNumbers), entry.number);
+    info.text = std::move(own);
+  } else if (referred) {
+    info.text.emplace();
+    info.sharedText = std::move(reference);
+  }
 }
 
 ShapeInfo PptParser::shapeInfo(const Record& spContainer, const SlideEntry& entry) {
@@ -396,7 +488,7 @@ ShapeInfo PptParser::shapeInfo(const Record& spContainer, const SlideEntry& entr
         break;
       }
       case kClientTextbox:
-        info.text = textboxText(r, entry);
+        textboxText(r, entry, info);
         break;
       default:
         break;
@@ -409,7 +501,15 @@ std::optional<ShapeId> PptParser::plainShape(ShapeInfo info) {
   if (!roomForShape()) return std::nullopt;
   Shape shape;
   shape.textFrame = pptShapeHasTextFrame(info.type, info.flags);
-  if (shape.textFrame && info.text) shape.text = std::move(*info.text);
+  if (isLegacyWordArt(info.type) && info.geometryText && !(info.flags & (kFlagGroup | kFlagOle))) {
+    // WordArt draws its text as geometry, and shows it as a text frame would.
+    shape.textFrame = true;
+    shape.text = std::move(*info.geometryText);
+  } else if (shape.textFrame && info.sharedText) {
+    shape.sharedText = std::move(info.sharedText);
+  } else if (shape.textFrame && info.text) {
+    shape.text = std::move(*info.text);
+  }
   shape.alternativeText = std::move(info.alternative);
   return document_.add(std::move(shape));
 }
@@ -492,7 +592,7 @@ ReadOutcome PptParser::parse() {
       return outcome;
     }
   }
-  if (hasEncryptSession_ && persist_.count(encryptSessionRef_) != 0) {
+  if (hasEncryptSession_ && persistOffset(encryptSessionRef_)) {
     outcome.result = OpenResult::encrypted;
     return outcome;
   }
@@ -501,10 +601,23 @@ ReadOutcome PptParser::parse() {
     outcome.result = OpenResult::corrupt;
     return outcome;
   }
-  for (const SlideEntry& entry : slideList(*documentRecord)) {
-    std::optional<Record> slide = persistRecord(entry.persistRef);
-    if (!slide || slide->type != kSlide) continue;
+  const std::optional<std::vector<SlideEntry>> entries = slideList(*documentRecord);
+  if (!entries) {
+    outcome.result = OpenResult::tooLarge;
+    return outcome;
+  }
+  for (const SlideEntry& entry : *entries) {
+    std::optional<Record> slide;
+    if (entry.persistRef != 0) slide = persistRecord(entry.persistRef);
+    if (!slide || slide->type != kSlide) {
+      document_.addDamagedSlide();
+      continue;
+    }
     document_.slides.push_back(slideShapes(*slide, entry));
+  }
+  if (document_.overTextBound()) {
+    outcome.result = OpenResult::tooLarge;
+    return outcome;
   }
   outcome.result = OpenResult::ok;
   outcome.document = std::move(document_);
@@ -565,6 +678,33 @@ bool isOldCurrentUser(GsfInput* user) {
   return le32(b, 0) + 4u == static_cast<std::uint64_t>(size);
 }
 
+// A compound file whose header is damaged may still show that it is
+// encrypted: a directory entry (128-byte aligned) naming an encrypted package,
+// or a current-user record (64-byte aligned, as any small stream) with the
+// token of an encrypted binary presentation.
+bool looksEncrypted(GsfInput* input) {
+  static constexpr char16_t kName[] = u"EncryptedPackage";
+  constexpr std::size_t kNameUnits = sizeof kName / sizeof kName[0];  // with the NUL
+  const gsf_off_t size = gsf_input_size(input);
+  constexpr std::size_t kChunk = 1u << 16;
+  std::vector<std::uint8_t> chunk(kChunk);
+  for (gsf_off_t at = 0; at < size; at += static_cast<gsf_off_t>(kChunk)) {
+    const auto length = static_cast<std::size_t>(std::min<gsf_off_t>(size - at, kChunk));
+    if (gsf_input_seek(input, at, G_SEEK_SET) || !gsf_input_read(input, length, chunk.data())) {
+      return false;
+    }
+    const std::span<const std::uint8_t> b(chunk.data(), length);
+    for (std::size_t i = 0; i + 128 <= length; i += 64) {
+      if (le16(b, i + 2) == kCurrentUserAtom && le32(b, i + 12) == kEncryptedToken) return true;
+      if (i % 128 != 0 || le16(b, i + 64) != kNameUnits * 2 || b[i + 66] != 2) continue;
+      bool same = true;
+      for (std::size_t k = 0; k < kNameUnits && same; ++k) same = le16(b, i + 2 * k) == kName[k];
+      if (same) return true;
+    }
+  }
+  return false;
+}
+
 ReadOutcome readCompoundFile(GsfInput* input) {
   static std::once_flag initialised;
   std::call_once(initialised, [] {
@@ -581,7 +721,7 @@ ReadOutcome readCompoundFile(GsfInput* input) {
     g_error_free(error);
   }
   if (!ole) {
-    outcome.result = OpenResult::corrupt;
+    outcome.result = looksEncrypted(input) ? OpenResult::encrypted : OpenResult::corrupt;
     return outcome;
   }
   // An encrypted Office Open XML package travels inside a compound file.
@@ -630,9 +770,9 @@ bool pptShapeHasTextFrame(unsigned shapeType, std::uint32_t flags) {
     default:
       break;
   }
-  if (shapeType >= 32 && shapeType <= 40) return false;    // connectors
-  if (shapeType >= 24 && shapeType <= 31) return false;    // legacy WordArt
-  if (shapeType >= 136 && shapeType <= 175) return false;  // legacy WordArt
+  if (shapeType >= 32 && shapeType <= 40) return false;  // connectors
+  if (shapeType >= 24 && shapeType <= 31) return false;  // legacy WordArt
+  if (isLegacyWordArt(shapeType)) return false;
   return true;
 }
 

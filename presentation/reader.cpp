@@ -14,6 +14,8 @@ std::string_view resultText(OpenResult result) {
       return "password-protected presentation";
     case OpenResult::oldFormat:
       return "PowerPoint 95 or older format";
+    case OpenResult::tooLarge:
+      return "more text than a presentation may hold";
   }
   return "unknown open result";
 }

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace lamina::presentation {
 
@@ -17,6 +18,7 @@ enum class OpenResult : std::uint8_t {
   corrupt = 2,          // a presentation container whose contents cannot be read
   encrypted = 3,        // password-protected
   oldFormat = 4,        // PowerPoint 95 or older
+  tooLarge = 5,         // more text than any presentation holds
 };
 
 // A short English text for logs.
@@ -35,6 +37,9 @@ class PresentationReader {
                           bool withWindow) = 0;
 
   virtual int slideCount() = 0;
+  // Slides (from 1) that the presentation lists but that could not be read;
+  // each still counts in slideCount() and has no shapes.
+  virtual std::vector<int> damagedSlides() { return {}; }
   // slide and shape numbers start at 1.
   virtual int shapeCount(int slide) = 0;
   virtual ShapeId shapeItem(int slide, int shape) = 0;

@@ -12,14 +12,22 @@
 
 namespace lamina::presentation::fuzzing {
 
-// Every member a reader hands out must name a shape of the document.
+// Every member a reader hands out must name a shape of the document, and
+// every damaged slide an empty slide of it.
 inline bool sound(const ReadOutcome& outcome) {
-  for (const auto& shape : outcome.document.shapes) {
+  const Document& document = outcome.document;
+  for (const auto& shape : document.shapes) {
     for (auto member : shape.members) {
-      if (member >= outcome.document.shapes.size()) return false;
+      if (member >= document.shapes.size()) return false;
     }
   }
-  return true;
+  for (int slide : document.damagedSlides) {
+    if (slide < 1 || static_cast<std::size_t>(slide) > document.slides.size() ||
+        !document.slides[static_cast<std::size_t>(slide - 1)].empty()) {
+      return false;
+    }
+  }
+  return outcome.result != OpenResult::ok || document.textUnits <= kMaxTextUnits;
 }
 
 // Binary presentations straight from bytes: the compound file, then records.

@@ -52,7 +52,10 @@ class FakeReader final : public presentation::PresentationReader {
     openedName = std::string(fileName);
     return openResult;
   }
+  std::vector<int> damaged;  // slides (from 1) reported as unreadable
+
   int slideCount() override { return static_cast<int>(slides.size()); }
+  std::vector<int> damagedSlides() override { return damaged; }
   int shapeCount(int slide) override {
     return static_cast<int>(slides.at(static_cast<std::size_t>(slide - 1)).size());
   }

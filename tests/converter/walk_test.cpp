@@ -104,16 +104,31 @@ TEST_F(WalkTest, GroupsGiveTheirAlternativeTextThenEachMembersBlocks) {
   EXPECT_EQ(oneShape(reader.group({reader.text(u"\r"), reader.picture(u"")})), slideOne("\r\n"));
 }
 
+TEST_F(WalkTest, DamagedSlidesAreWalkedAndReportedOncePerConversion) {
+  reader.slides = {{reader.text(u"a")}, {}, {reader.text(u"c")}};
+  reader.damaged = {2};
+  EXPECT_EQ(converter.convertPresentation("/p/a.ppt", sink), ConvertResult::damagedSlides);
+  EXPECT_EQ(converter.damagedSlides(), std::vector<int>{2});
+  EXPECT_EQ(sink.bytes, kHeader +
+                            "3\r\n---- Slide 1 ----\r\na\r\n\r\n---- Slide 2 ----\r\n"
+                            "---- Slide 3 ----\r\nc\r\n\r\n");
+  reader.damaged.clear();
+  EXPECT_EQ(converter.convertPresentation("/p/a.ppt", sink), ConvertResult::ok);
+  EXPECT_TRUE(converter.damagedSlides().empty());
+}
+
 TEST_F(WalkTest, OpenFailuresWriteNothingAndStillQuit) {
   const std::pair<presentation::OpenResult, ConvertResult> cases[] = {
       {presentation::OpenResult::notPresentation, ConvertResult::notPresentation},
       {presentation::OpenResult::corrupt, ConvertResult::corrupt},
       {presentation::OpenResult::encrypted, ConvertResult::encrypted},
       {presentation::OpenResult::oldFormat, ConvertResult::oldFormat},
+      {presentation::OpenResult::tooLarge, ConvertResult::tooLarge},
   };
   std::set<std::string_view> openTexts{presentation::resultText(presentation::OpenResult::ok)};
   std::set<std::string_view> texts{resultText(ConvertResult::ok),
-                                   resultText(ConvertResult::writeError)};
+                                   resultText(ConvertResult::writeError),
+                                   resultText(ConvertResult::damagedSlides)};
   for (const auto& [opened, expected] : cases) {
     reader.openResult = opened;
     reader.calls.clear();
@@ -126,7 +141,7 @@ TEST_F(WalkTest, OpenFailuresWriteNothingAndStillQuit) {
   }
   // Each result has a message of its own, so a batch user can tell them apart.
   EXPECT_EQ(openTexts.size(), std::size(cases) + 1);
-  EXPECT_EQ(texts.size(), std::size(cases) + 2);
+  EXPECT_EQ(texts.size(), std::size(cases) + 3);
 }
 
 TEST_F(WalkTest, WriteFailuresAreReported) {

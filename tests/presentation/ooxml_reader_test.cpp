@@ -1,61 +1,20 @@
 #include "presentation/ooxml_reader.h"
 
 #include <gtest/gtest.h>
-#include <zip.h>
 
 #include <filesystem>
 #include <map>
 #include <random>
 #include <string>
 
+#include "tests/presentation/package_builder.h"
+
 namespace lamina::presentation {
 namespace {
 
 namespace fs = std::filesystem;
 
-const std::string kNs =
-    R"( xmlns:p="http://schemas.openxmlformats.org/presentationml/2006/main")"
-    R"( xmlns:a="http://schemas.openxmlformats.org/drawingml/2006/main")"
-    R"( xmlns:r="http://schemas.openxmlformats.org/officeDocument/2006/relationships")"
-    R"( xmlns:mc="http://schemas.openxmlformats.org/markup-compatibility/2006")";
-
-const std::string kRootRels =
-    R"(<Relationships><Relationship Id="rId1" Type="http://schemas.openxmlformats.org/)"
-    R"(officeDocument/2006/relationships/officeDocument" Target="ppt/presentation.xml"/>)"
-    R"(</Relationships>)";
-
-std::string presentationXml(int slides) {
-  std::string list;
-  for (int i = slides; i >= 1; --i) {  // the list order, not the part names, is the order
-    list +=
-        "<p:sldId id=\"" + std::to_string(255 + i) + "\" r:id=\"rId" + std::to_string(i) + "\"/>";
-  }
-  return "<p:presentation" + kNs + "><p:sldIdLst>" + list + "</p:sldIdLst></p:presentation>";
-}
-
-std::string presentationRels(int slides) {
-  std::string rels = "<Relationships>";
-  for (int i = 1; i <= slides; ++i) {
-    rels += "<Relationship Id=\"rId" + std::to_string(i) + "\" Target=\"slides/slide" +
-            std::to_string(i) + ".xml\"/>";
-  }
-  return rels + "</Relationships>";
-}
-
-std::string slideXml(const std::string& tree) {
-  return "<p:sld" + kNs + "><p:cSld><p:spTree>" + tree + "</p:spTree></p:cSld></p:sld>";
-}
-
-std::string nv(const std::string& kind, const std::string& descr = {}) {
-  return "<p:nv" + kind + "Pr><p:cNvPr id=\"2\" name=\"n\"" +
-         (descr.empty() ? "" : " descr=\"" + descr + "\"") + "/></p:nv" + kind + "Pr>";
-}
-
-std::string sp(const std::string& paragraphs, const std::string& descr = {},
-               const std::string& geometry = "rect") {
-  return "<p:sp>" + nv("Sp", descr) + "<p:spPr><a:prstGeom prst=\"" + geometry +
-         "\"/></p:spPr><p:txBody><a:bodyPr/>" + paragraphs + "</p:txBody></p:sp>";
-}
+using namespace lamina::testing;
 
 class OoxmlReaderTest : public ::testing::Test {
  protected:
@@ -66,28 +25,13 @@ class OoxmlReaderTest : public ::testing::Test {
   }
   void TearDown() override { fs::remove(path); }
 
-  ReadOutcome readWith(const std::map<std::string, std::string>& parts) {
-    fs::remove(path);
-    int error = 0;
-    zip_t* z = zip_open(path.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &error);
-    EXPECT_NE(z, nullptr);
-    for (const auto& [name, content] : parts) {
-      zip_source_t* s = zip_source_buffer(z, content.data(), content.size(), 0);
-      zip_file_add(z, name.c_str(), s, ZIP_FL_OVERWRITE);
-    }
-    EXPECT_EQ(zip_close(z), 0);
+  ReadOutcome readWith(const Parts& parts) {
+    EXPECT_TRUE(writePackage(path, parts));
     return readOoxmlFile(path.string());
   }
 
   ReadOutcome readSlides(const std::vector<std::string>& trees) {
-    std::map<std::string, std::string> parts = {
-        {"_rels/.rels", kRootRels},
-        {"ppt/presentation.xml", presentationXml(static_cast<int>(trees.size()))},
-        {"ppt/_rels/presentation.xml.rels", presentationRels(static_cast<int>(trees.size()))}};
-    for (std::size_t i = 0; i < trees.size(); ++i) {
-      parts["ppt/slides/slide" + std::to_string(i + 1) + ".xml"] = slideXml(trees[i]);
-    }
-    return readWith(parts);
+    return readWith(slideParts(trees));
   }
 
   fs::path path;
@@ -116,7 +60,8 @@ TEST_F(OoxmlReaderTest, TextParagraphsBreaksFieldsAndAlternativeText) {
            "</p:cxnSp><p:pic>" + nv("Pic", "Logo \xF0\x9F\x98\x80") + "</p:pic>"});
   ASSERT_EQ(r.result, OpenResult::ok);
   EXPECT_TRUE(shapeAt(r, 1, 0).textFrame);
-  EXPECT_EQ(shapeAt(r, 1, 0).text, u"Ol\u00E1  \v7\r\rx\ty");
+  // The slide-number field shows the slide's place (2), not its cached text.
+  EXPECT_EQ(shapeAt(r, 1, 0).text, u"Ol\u00E1  \v2\r\rx\ty");
   const Shape& line = shapeAt(r, 0, 0);
   EXPECT_FALSE(line.textFrame);
   EXPECT_EQ(line.alternativeText, u"a line\ntwice");
@@ -178,6 +123,48 @@ TEST_F(OoxmlReaderTest, BrokenPackagesAreCorrupt) {
             OpenResult::corrupt);
   const std::uint8_t truncated[] = {'P', 'K', 3, 4, 20, 0, 0, 0, 8, 0};
   EXPECT_EQ(readOoxmlMemory(truncated).result, OpenResult::corrupt);
+}
+
+TEST_F(OoxmlReaderTest, MissingOrUnreadableSlidesKeepTheirPlaceAndNumber) {
+  // Listed order: slide3.xml, slide2.xml, slide1.xml.
+  const std::vector<std::string> trees = {sp(para("third")), sp(para("second")), sp(para("first"))};
+  Parts missing = slideParts(trees);
+  missing.erase("ppt/slides/slide2.xml");
+  Parts truncated = slideParts(trees);
+  std::string& cut = truncated["ppt/slides/slide2.xml"];
+  cut.resize(cut.size() / 2);
+  Parts unlisted = slideParts(trees);  // the list names a relationship that is not there
+  unlisted["ppt/_rels/presentation.xml.rels"] =
+      "<Relationships><Relationship Id=\"rId1\" Target=\"slides/slide1.xml\"/><Relationship "
+      "Id=\"rId3\" Target=\"slides/slide3.xml\"/></Relationships>";
+  for (const Parts* parts : {&missing, &truncated, &unlisted}) {
+    const ReadOutcome r = readWith(*parts);
+    ASSERT_EQ(r.result, OpenResult::ok);
+    ASSERT_EQ(r.document.slides.size(), 3u);
+    EXPECT_EQ(r.document.damagedSlides, std::vector<int>{2});
+    EXPECT_TRUE(r.document.slides[1].empty());
+    EXPECT_EQ(shapeAt(r, 0, 0).text, u"first");
+    EXPECT_EQ(shapeAt(r, 2, 0).text, u"third");
+  }
+}
+
+TEST_F(OoxmlReaderTest, EscapesSlideNumbersAndTextOnLines) {
+  const std::string number =
+      "<a:p><a:r><a:t>p. </a:t></a:r><a:fld type=\"slidenum\"><a:t>&lt;number&gt;</a:t></a:fld>"
+      "<a:fld type=\"datetime1\"><a:t> 1/2/3</a:t></a:fld></a:p>";
+  const ReadOutcome r =
+      readSlides({sp(para("a_x000D_b_x005F_x0041_"), "x_x000A_y") + sp(number) +
+                      sp(para("on a line"), "", "straightConnector1") + sp("<a:p/>", "", "line"),
+                  sp(number)});
+  ASSERT_EQ(r.result, OpenResult::ok);
+  const Shape& escaped = shapeAt(r, 1, 0);
+  EXPECT_EQ(escaped.text, u"a\rb_x0041_");  // decoded once, not again
+  EXPECT_EQ(escaped.alternativeText, u"x\ny");
+  EXPECT_EQ(shapeAt(r, 1, 1).text, u"p. 2 1/2/3");
+  EXPECT_EQ(shapeAt(r, 0, 0).text, u"p. 1 1/2/3");
+  EXPECT_TRUE(shapeAt(r, 1, 2).textFrame);
+  EXPECT_EQ(shapeAt(r, 1, 2).text, u"on a line");
+  EXPECT_FALSE(shapeAt(r, 1, 3).textFrame);  // an empty body keeps a line frameless
 }
 
 TEST(PartNames, RelativeAbsoluteAndEscapingTargets) {

@@ -1,5 +1,8 @@
 #include "presentation/ppt_reader.h"
 
+#include <gsf/gsf-outfile-msole.h>
+#include <gsf/gsf-output-memory.h>
+#include <gsf/gsf-utils.h>
 #include <gtest/gtest.h>
 
 #include <string>
@@ -76,6 +79,15 @@ Bytes slide(const std::vector<Bytes>& shapes) {
   tree.insert(tree.end(), shapes.begin(), shapes.end());
   return container(0x03EE, {container(0x040C, {container(0xF002, {container(0xF003, tree)})})});
 }
+// Legacy WordArt's text, the geometry-text property.
+Bytes geometryText(std::u16string text) {
+  const Bytes data = wide(text) + u16(0);
+  return atom(0xF00B, u16(0x80C0) + u32(static_cast<std::uint32_t>(data.size())) + data, 1);
+}
+Bytes userEdit(std::uint32_t previous, std::uint32_t directory, std::uint32_t documentRef) {
+  return atom(0x0FF5, u32(0) + u16(0) + Bytes{0, 3} + u32(previous) + u32(directory) +
+                          u32(documentRef) + u32(10) + u16(1) + u16(0));
+}
 Bytes slidePersist(std::uint32_t ref) {
   return atom(0x03F3, u32(ref) + u32(0) + u32(0) + u32(256) + u32(0));
 }
@@ -96,9 +108,7 @@ struct File {
     Bytes dir = u32(first | (static_cast<std::uint32_t>(offsets.size()) << 20));
     for (auto o : offsets) dir += u32(o);
     const std::uint32_t dirAt = append(atom(0x1772, dir));
-    const std::uint32_t editAt =
-        append(atom(0x0FF5, u32(0) + u16(0) + Bytes{0, 3} + u32(previous.value_or(lastEdit)) +
-                                u32(dirAt) + u32(documentRef) + u32(10) + u16(1) + u16(0)));
+    const std::uint32_t editAt = append(userEdit(previous.value_or(lastEdit), dirAt, documentRef));
     lastEdit = editAt;
     setUser(editAt);
     return editAt;
@@ -110,10 +120,52 @@ struct File {
   }
   ReadOutcome read() {
     MemorySource doc({reinterpret_cast<const std::uint8_t*>(stream.data()), stream.size()});
+    return read(doc);
+  }
+  ReadOutcome read(ByteSource& doc) {
     MemorySource cu({reinterpret_cast<const std::uint8_t*>(user.data()), user.size()});
     return readPptStreams(doc, &cu);
   }
 };
+
+// Counts the bytes the reader takes from the stream.
+class CountingSource final : public ByteSource {
+ public:
+  explicit CountingSource(const Bytes& bytes)
+      : inner_({reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()}) {}
+  std::uint64_t size() const override { return inner_.size(); }
+  bool read(std::uint64_t offset, std::span<std::uint8_t> out) override {
+    bytesRead += out.size();
+    return inner_.read(offset, out);
+  }
+  std::uint64_t bytesRead = 0;
+
+ private:
+  MemorySource inner_;
+};
+
+// A compound file of the given streams, written by libgsf.
+Bytes compoundFile(const std::vector<std::pair<const char*, Bytes>>& streams) {
+  gsf_init();
+  GsfOutput* memory = gsf_output_memory_new();
+  GsfOutfile* ole = gsf_outfile_msole_new(memory);
+  for (const auto& [name, bytes] : streams) {
+    GsfOutput* child = gsf_outfile_new_child(ole, name, FALSE);
+    gsf_output_write(child, bytes.size(), reinterpret_cast<const guint8*>(bytes.data()));
+    gsf_output_close(child);
+    g_object_unref(child);
+  }
+  gsf_output_close(GSF_OUTPUT(ole));
+  g_object_unref(ole);
+  const auto* data = gsf_output_memory_get_bytes(GSF_OUTPUT_MEMORY(memory));
+  Bytes out(reinterpret_cast<const char*>(data), static_cast<std::size_t>(gsf_output_size(memory)));
+  g_object_unref(memory);
+  return out;
+}
+
+ReadOutcome readCompound(const Bytes& bytes) {
+  return readPptMemory({reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()});
+}
 
 Bytes documentWith(const std::vector<Bytes>& list) {
   return container(0x03E8, {atom(0x03E9, Bytes(40, '\0')), container(0x0FF0, list, 0)});
@@ -138,7 +190,7 @@ TEST(PptReader, SlidesInListOrderWithTextsAltTextAndShapeKinds) {
   const ReadOutcome r = f.read();
   ASSERT_EQ(r.result, OpenResult::ok);
   ASSERT_EQ(r.document.slides.size(), 2u);
-  EXPECT_EQ(at(r, 0, 0).text, u"Title\rline\vbreak");
+  EXPECT_EQ(at(r, 0, 0).textView(), u"Title\rline\vbreak");
   EXPECT_TRUE(at(r, 0, 0).textFrame);
   EXPECT_FALSE(at(r, 0, 1).textFrame);
   EXPECT_EQ(at(r, 0, 1).alternativeText, u"Logo");
@@ -231,6 +283,107 @@ TEST(PptReader, RefusalsAreDistinct) {
   garbage.stream = Bytes(64, '\x7F');
   garbage.setUser(8);
   EXPECT_EQ(garbage.read().result, OpenResult::corrupt);
+}
+
+TEST(PptReader, UnreadableSlidesKeepTheirPlaceAndNumber) {
+  File f;
+  const auto doc =
+      f.append(documentWith({slidePersist(2), slidePersist(9), slidePersist(3), slidePersist(4)}));
+  const auto one = f.append(slide({shape({fsp(1), charsBox(u"one")})}));
+  const auto cut = f.append(slide({shape({fsp(1), charsBox(u"cut")})}));
+  f.patch32(cut + 4, 1u << 20);  // its length runs past the stream's end
+  const auto four = f.append(slide({shape({fsp(1), charsBox(u"four")})}));
+  f.save(1, {doc, one, cut, four});
+  const ReadOutcome r = f.read();
+  ASSERT_EQ(r.result, OpenResult::ok);
+  ASSERT_EQ(r.document.slides.size(), 4u);
+  EXPECT_EQ(r.document.damagedSlides, (std::vector<int>{2, 3}));
+  EXPECT_EQ(at(r, 0, 0).text, u"one");
+  EXPECT_EQ(at(r, 3, 0).text, u"four");
+}
+
+TEST(PptReader, SlideListTextIsSharedAndTheTotalTextIsBounded) {
+  auto build = [](int shapes, std::size_t length) {
+    File f;
+    const auto doc = f.append(documentWith(
+        {slidePersist(2), atom(0x0F9F, u32(0)), atom(0x0FA0, wide(std::u16string(length, u'x')))}));
+    const auto s = f.append(
+        slide(std::vector<Bytes>(static_cast<std::size_t>(shapes), shape({fsp(1), refBox(0)}))));
+    f.save(1, {doc, s});
+    return f.read();
+  };
+  const ReadOutcome shared = build(10, 1000);
+  ASSERT_EQ(shared.result, OpenResult::ok);
+  for (std::size_t i = 0; i < 10; ++i) {
+    ASSERT_NE(at(shared, 0, i).sharedText, nullptr);
+    EXPECT_EQ(at(shared, 0, i).sharedText, at(shared, 0, 0).sharedText);
+    EXPECT_EQ(at(shared, 0, i).textView().size(), 1000u);
+  }
+  // 40 shapes showing one text of a million characters: 40 million in all.
+  EXPECT_EQ(build(40, 1u << 20).result, OpenResult::tooLarge);
+}
+
+TEST(PptReader, EditsSharingOneDirectoryMergeItOnce) {
+  File f;
+  const auto doc = f.append(documentWith({slidePersist(2)}));
+  const auto s = f.append(slide({shape({fsp(1), charsBox(u"text")})}));
+  Bytes directory = u32(1 | (2u << 20)) + u32(doc) + u32(s);
+  for (std::uint32_t first = 3; first < 16003; first += 4000) {
+    directory += u32(first | (4000u << 20)) + Bytes(4 * 4000, '\0');
+  }
+  const auto directoryAt = f.append(atom(0x1772, directory));
+  std::uint32_t edit = 0;
+  for (int i = 0; i < 300; ++i) edit = f.append(userEdit(edit, directoryAt, 1));
+  f.setUser(edit);
+  CountingSource source(f.stream);
+  const ReadOutcome r = f.read(source);
+  ASSERT_EQ(r.result, OpenResult::ok);
+  EXPECT_EQ(at(r, 0, 0).text, u"text");
+  EXPECT_LT(source.bytesRead, 4 * f.stream.size());
+}
+
+TEST(PptReader, SlideNumberFieldsAndWordArtText) {
+  File f;
+  const auto doc =
+      f.append(documentWith({slidePersist(2), atom(0x0F9F, u32(0)), atom(0x0FA0, wide(u"n*")),
+                             atom(0x0FD8, u32(1)), slidePersist(3)}));
+  const Bytes fields = container(0xF00D, {atom(0x0F9F, u32(4)), atom(0x0FA0, wide(u"Page * of *")),
+                                          atom(0x0FD8, u32(5)), atom(0x0FD8, u32(10))});
+  const auto s2 = f.append(slide({shape({fsp(1), refBox(0)})}));
+  const auto s3 =
+      f.append(slide({shape({fsp(1), fields}), shape({fsp(136), geometryText(u"Word\r\nArt")}),
+                      shape({fsp(150), fopt({}, u"alt only")})}));
+  f.save(1, {doc, s2, s3});
+  const ReadOutcome r = f.read();
+  ASSERT_EQ(r.result, OpenResult::ok);
+  EXPECT_EQ(at(r, 0, 0).textView(), u"n1");
+  EXPECT_EQ(at(r, 1, 0).text, u"Page 2 of 2");
+  EXPECT_TRUE(at(r, 1, 1).textFrame);
+  EXPECT_EQ(at(r, 1, 1).text, u"Word\r\nArt");
+  EXPECT_FALSE(at(r, 1, 2).textFrame);
+  EXPECT_EQ(at(r, 1, 2).alternativeText, u"alt only");
+}
+
+TEST(PptReader, EncryptionIsRecognisedBehindADamagedCompoundFileHeader) {
+  File encrypted;
+  encrypted.save(1, {0});
+  encrypted.setUser(encrypted.lastEdit, 0xF3D1C4DF);
+  File plain;
+  plain.save(1, {0});
+  auto damaged = [](Bytes bytes) {
+    bytes[0x1E] = 0x30;  // a sector size of 2^48 bytes
+    return bytes;
+  };
+  const Bytes package =
+      compoundFile({{"EncryptionInfo", Bytes(64, 'i')}, {"EncryptedPackage", Bytes(5000, 'p')}});
+  const Bytes binary =
+      compoundFile({{"Current User", encrypted.user}, {"PowerPoint Document", encrypted.stream}});
+  const Bytes clear =
+      compoundFile({{"Current User", plain.user}, {"PowerPoint Document", plain.stream}});
+  EXPECT_EQ(readCompound(package).result, OpenResult::encrypted);
+  EXPECT_EQ(readCompound(damaged(package)).result, OpenResult::encrypted);
+  EXPECT_EQ(readCompound(damaged(binary)).result, OpenResult::encrypted);
+  EXPECT_EQ(readCompound(damaged(clear)).result, OpenResult::corrupt);
 }
 
 TEST(PptReader, DeepNestingIsCutOffWithoutHarm) {
