@@ -190,12 +190,15 @@ class OdfParser {
   void inlineText(pugi::xml_node node, int depth, Paragraph& p);
   std::string description(pugi::xml_node node) const;
   bool append(std::string& out, std::string_view text);
+  // Counts cells handed out, repeated ones each time; false past the bound.
+  bool takeMembers(std::size_t n);
   ShapeId add(Shape shape);
 
   Names names_;
   Document document_;
   std::string slideNumber_;
   std::size_t textBytes_ = 0;
+  std::size_t members_ = 0;
   bool overflow_ = false;
 };
 
@@ -206,6 +209,15 @@ bool OdfParser::append(std::string& out, std::string_view text) {
   }
   textBytes_ += text.size();
   out += text;
+  return true;
+}
+
+bool OdfParser::takeMembers(std::size_t n) {
+  if (n > kMaxShapes - members_) {
+    overflow_ = true;
+    return false;
+  }
+  members_ += n;
   return true;
 }
 
@@ -320,11 +332,14 @@ void OdfParser::rows(pugi::xml_node parent, int depth, std::vector<ShapeId>& cel
       const ShapeId id = add(std::move(s));
       const long repeat =
           count(names_.attribute(cell, Ns::table, "number-columns-repeated"), 1, kMaxRepeat);
+      if (!takeMembers(static_cast<std::size_t>(repeat))) return;
       row.insert(row.end(), static_cast<std::size_t>(repeat), id);
     }
     const long repeat =
         count(names_.attribute(c, Ns::table, "number-rows-repeated"), 1, kMaxRepeat);
-    for (long r = 0; r < repeat && cells.size() < kMaxShapes; ++r) {
+    cells.insert(cells.end(), row.begin(), row.end());
+    for (long r = 1; r < repeat; ++r) {
+      if (!takeMembers(row.size())) return;
       cells.insert(cells.end(), row.begin(), row.end());
     }
   }

@@ -10,6 +10,7 @@
 #include <sstream>
 #include <string_view>
 
+#include "converter/batch.h"
 #include "converter/output_file.h"
 #include "presentation/native_reader.h"
 
@@ -81,6 +82,33 @@ TEST(OdpCorpus, EveryFileConvertsAsExpectedOrIsRefusedForItsReason) {
             << " refused\n";
   EXPECT_GT(okFiles, 0);
   EXPECT_GT(refuseFiles, 0);
+}
+
+// The three OpenDocument forms go through the batch mode like the others:
+// ".TXT" appended, and a refused file reported with no output left.
+TEST(OdpBatch, PackagesTemplatesAndFlatDocumentsGetTheirTxt) {
+  if (!fs::exists(kCorpus / "files")) GTEST_SKIP() << "corpus not present";
+  const fs::path dir =
+      fs::temp_directory_path() / ("lamina-odp-batch-" + std::to_string(std::random_device()()));
+  fs::create_directories(dir);
+  const std::vector<std::string> names = {"01-relatorio.otp", "25-plano.fodp", "33-espacos.odp",
+                                          "51-senha.odp"};
+  std::vector<std::string_view> args;
+  for (const std::string& name : names) {
+    fs::copy_file(kCorpus / "files" / name, dir / name);
+    args.emplace_back(name);
+  }
+  presentation::NativeReader reader;
+  std::ostringstream errors;
+  EXPECT_EQ(runBatch(args, reader, errors, dir), 1);
+  EXPECT_EQ(errors.str(), "lamina: 51-senha.odp: apresenta\xC3\xA7\xC3\xA3o protegida por senha\n");
+  for (std::size_t i = 0; i < 3; ++i) {
+    EXPECT_EQ(fromLineTwo(slurp(dir / (names[i] + ".TXT"))),
+              fromLineTwo(slurp(kCorpus / "expected" / (names[i] + ".txt"))))
+        << names[i];
+  }
+  EXPECT_FALSE(fs::exists(dir / "51-senha.odp.TXT"));
+  fs::remove_all(dir);
 }
 
 }  // namespace
