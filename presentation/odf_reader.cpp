@@ -481,17 +481,18 @@ ReadOutcome readPackage(ZipPackage package) {
     }
     if (encrypted) return refused(OpenResult::encrypted);
   }
-  const std::optional<std::string> content = package.member("content.xml");
+  std::optional<std::string> content = package.member("content.xml");
   pugi::xml_document doc;
-  if (!content || !doc.load_buffer(content->data(), content->size(), kXmlOptions)) {
+  if (!content || !doc.load_buffer_inplace(content->data(), content->size(), kXmlOptions)) {
     return refused(OpenResult::corrupt);
   }
   return readContent(doc, "document-content");
 }
 
-ReadOutcome readFlat(std::span<const std::uint8_t> bytes) {
+// Parsed in place: a flat document may be large, and one copy is enough.
+ReadOutcome readFlat(std::vector<std::uint8_t> bytes) {
   pugi::xml_document doc;
-  if (!doc.load_buffer(bytes.data(), bytes.size(), kXmlOptions)) {
+  if (!doc.load_buffer_inplace(bytes.data(), bytes.size(), kXmlOptions)) {
     return refused(OpenResult::corrupt);
   }
   pugi::xml_node root = doc.document_element();
@@ -523,7 +524,7 @@ ReadOutcome readOdfFile(std::string_view fileName) {
   in.seekg(0);
   in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(size));
   if (static_cast<std::uint64_t>(in.gcount()) != size) return refused(OpenResult::corrupt);
-  return readFlat(bytes);
+  return readFlat(std::move(bytes));
 }
 
 ReadOutcome readOdfMemory(std::span<const std::uint8_t> bytes) {
@@ -532,7 +533,7 @@ ReadOutcome readOdfMemory(std::span<const std::uint8_t> bytes) {
     return readPackage(ZipPackage::openMemory(bytes));
   }
   if (container != Container::xml || bytes.size() > kMaxFlatSize) return {};
-  return readFlat(bytes);
+  return readFlat({bytes.begin(), bytes.end()});
 }
 
 }  // namespace lamina::presentation
