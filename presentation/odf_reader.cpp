@@ -1,5 +1,6 @@
 #include "presentation/odf_reader.h"
 
+#include <algorithm>
 #include <charconv>
 #include <fstream>
 #include <optional>
@@ -148,7 +149,7 @@ long count(const char* value, long fallback, long limit) {
   const std::string_view v(value);
   long n = 0;
   const auto [end, error] = std::from_chars(v.data(), v.data() + v.size(), n);
-  if (error == std::errc::result_out_of_range && end != v.data()) return limit;
+  if (error == std::errc::result_out_of_range && v.front() != '-') return limit;
   if (error != std::errc() || end != v.data() + v.size() || n < 1) return fallback;
   return std::min(n, limit);
 }
