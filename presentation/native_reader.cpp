@@ -2,24 +2,35 @@
 
 #include <fstream>
 
+#include "presentation/odf_reader.h"
 #include "presentation/ooxml_reader.h"
 #include "presentation/ppt_reader.h"
 
 namespace lamina::presentation {
 
 ReadOutcome readPresentationFile(std::string_view fileName) {
-  std::uint8_t head[8] = {};
+  std::uint8_t head[64] = {};
+  std::size_t got = 0;
   {
     std::ifstream in{std::string(fileName), std::ios::binary};
     if (!in) return {};
     in.read(reinterpret_cast<char*>(head), sizeof head);
-    if (in.gcount() != static_cast<std::streamsize>(sizeof head)) return {};
+    got = static_cast<std::size_t>(in.gcount());
+    if (got < 8) return {};
   }
-  switch (sniffContainer(head)) {
+  switch (sniffContainer({head, got})) {
     case Container::compoundFile:
       return readPptFile(fileName);
-    case Container::zip:
-      return readOoxmlFile(fileName);
+    case Container::zip: {
+      // A package that is no Office Open XML may still be OpenDocument
+      // written without its mimetype first.
+      ReadOutcome outcome = readOoxmlFile(fileName);
+      if (outcome.result != OpenResult::notPresentation) return outcome;
+      return readOdfFile(fileName);
+    }
+    case Container::odfPackage:
+    case Container::xml:
+      return readOdfFile(fileName);
     case Container::unknown:
       break;
   }

@@ -1,6 +1,7 @@
 #pragma once
 // The presentation reader of this system: answers the converter's automation
-// calls from the file itself, for the binary format and for Office Open XML.
+// calls from the file itself, for the binary format, Office Open XML and
+// OpenDocument.
 #include <string_view>
 
 #include "presentation/document.h"

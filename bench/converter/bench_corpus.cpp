@@ -1,5 +1,6 @@
 // Converts every file of the presentation corpus and prints the wall time and
-// the peak memory, beside catppt (catdoc) on the same binary files.
+// the peak memory, beside catppt (catdoc) on the same binary files, and then
+// the OpenDocument set (the corpus's odp/files beside its files).
 // Usage: bench_corpus [corpus folder]   (default ../shared/corpus/files)
 #include <algorithm>
 #include <chrono>
@@ -96,6 +97,27 @@ int main(int argc, char** argv) {
               peak, startPeak, largest / 1024);
   std::printf("lamina: %zu binary files in %.3f s, peak memory %ld kB (%ld kB before)\n", pptCount,
               ppt, pptPeak, pptStart);
+
+  // The OpenDocument set lies beside the corpus's files.
+  std::vector<fs::path> odp;
+  for (const auto& entry : fs::directory_iterator(corpus.parent_path() / "odp" / "files", error)) {
+    if (entry.is_regular_file()) odp.push_back(entry.path());
+  }
+  std::sort(odp.begin(), odp.end());
+  resetPeak();
+  const long odpStart = peakKilobytes();
+  const auto odpBegin = Clock::now();
+  std::size_t odpText = 0;
+  for (const fs::path& f : odp) {
+    CountingSink sink;
+    converter.convertPresentation(f.string(), sink, f.string());
+    odpText += sink.bytes;
+  }
+  const double odpTime = std::chrono::duration<double>(Clock::now() - odpBegin).count();
+  std::printf(
+      "lamina: %zu OpenDocument files in %.3f s, %zu bytes of text, peak memory %ld kB "
+      "(%ld kB before)\n",
+      odp.size(), odpTime, odpText, peakKilobytes(), odpStart);
 
   // Each catppt run is measured by time(1), which notes its peak resident size.
   const fs::path sizes = fs::temp_directory_path() / "lamina-bench-catppt-sizes";

@@ -7,6 +7,7 @@
 #include <span>
 
 #include "presentation/document.h"
+#include "presentation/odf_reader.h"
 #include "presentation/ooxml_reader.h"
 #include "presentation/ppt_reader.h"
 
@@ -50,6 +51,11 @@ inline bool readPptRecords(std::span<const std::uint8_t> data) {
 // Office Open XML packages straight from bytes: zip, relationships, slides.
 inline bool readOoxml(std::span<const std::uint8_t> data) {
   return sound(readOoxmlMemory(data));
+}
+
+// OpenDocument from bytes: a package, or a flat document when it is XML.
+inline bool readOdf(std::span<const std::uint8_t> data) {
+  return sound(readOdfMemory(data));
 }
 
 }  // namespace lamina::presentation::fuzzing

@@ -24,6 +24,7 @@ TEST(FuzzRegressions, EveryKeptInputReadsCleanlyThroughItsFuzzer) {
       {"ppt", fuzzing::readPpt},
       {"ppt_records", fuzzing::readPptRecords},
       {"ooxml", fuzzing::readOoxml},
+      {"odf", fuzzing::readOdf},
   };
   int replayed = 0;
   for (const auto& file : fs::directory_iterator("tests/presentation/regressions")) {
