@@ -239,6 +239,14 @@ const Expected kWords[] = {
     {"Yara", "[ i/ A/ r/a]", false},
     // numbers of letters and signs
     {"cpf", "[ /_c][ /_p][ /_f]", false},
+    // words that begin with i or u
+    {"uma", "[ U/ m/a]", false},
+    {"isso", "[ I/ s/u]", false},
+    {"isto", "[ I/s/ t/u]", false},
+    {"uso", "[ U/ z/u]", false},
+    {"item", "[ I/ t/e~y]", false},
+    {"ilha", "[ I/ ly/a]", false},
+    {"unidade", "[ u/ n/i/ d/A/ dj/i]", false},
     // more words of every day
     {"abacaxi", "[ a/ b/a/ k/a/ x/I]", false},
     {"abril", "[ a/ b/ r/I/w]", false},
