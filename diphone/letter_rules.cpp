@@ -167,11 +167,15 @@ bool readFile(const std::filesystem::path& file, std::string& content) {
   return !in.bad();
 }
 
-// Right context from q onwards; q is the position after the target.
-bool matchRight(std::string_view context, std::string_view w, std::size_t q) {
+// Right context from q onwards; q is the position after the target, which
+// holds the word's stressed vowel when `stressed` is set.
+bool matchRight(std::string_view context, std::string_view w, std::size_t q, bool stressed) {
   const std::size_t n = w.size();
   for (char symbol : context) {
     switch (symbol) {
+      case '!':
+        if (!stressed) return false;
+        break;
       case '#':
         if (q >= n || !(isVowel(at(w, q)) || isAccentMark(at(w, q)))) return false;
         while (q < n && (isVowel(at(w, q)) || isAccentMark(at(w, q)))) ++q;
@@ -406,7 +410,9 @@ bool LetterRules::readNextWord(std::string_view text, std::size_t& pos, Word& wo
     word.text += static_cast<char>(lowerAscii(c));
     if (isVowel(c)) ++word.vowels;
     ++pos;
-    if (pos < text.size() && isAccentMark(at(text, pos)) && text[pos] != '"') {
+    // Neither the diaeresis nor the tilde marks the stress: the tilde only
+    // makes its vowel nasal (irmãzinha, órgão), so stress is still decided.
+    if (pos < text.size() && isAccentMark(at(text, pos)) && text[pos] != '"' && text[pos] != '~') {
       word.accentMark = true;
     }
   }
@@ -435,7 +441,7 @@ std::string LetterRules::lookupException(std::string_view word) const {
 
 void LetterRules::markStress(std::string& word, std::size_t vowels, bool accentMark) {
   if (accentMark || vowels == 0 || word.empty()) return;
-  if (vowels == 1 && word.back() != 'l') return;
+  if (vowels == 1 && word.back() != 'l' && word.find('~') == std::string::npos) return;
 
   enum class State { start, afterConsonant, afterM, afterS, afterVowel, afterIU, hiatus };
   auto up = [&word](std::size_t i) { word[i] = static_cast<char>(upperAscii(at(word, i))); };
@@ -461,6 +467,8 @@ void LetterRules::markStress(std::string& word, std::size_t vowels, bool accentM
           state = State::afterM;
         } else if (c == 's') {
           state = State::afterS;
+        } else if (c == '~' && k > 0) {
+          return up(k - 1);  // irmã
         }
         break;
       case State::afterConsonant:
@@ -480,6 +488,8 @@ void LetterRules::markStress(std::string& word, std::size_t vowels, bool accentM
           state = State::afterVowel;
         } else if (c == 'i' || c == 'u') {
           state = State::afterIU;
+        } else if (c == '~' && k > 0) {
+          return up(k - 1);  // irmãs
         }
         break;
       case State::afterVowel:
@@ -524,14 +534,26 @@ void LetterRules::spellWord(std::string_view word, std::string& out) {
   }
 }
 
-const LetterRule* LetterRules::findRule(std::string_view upper, std::size_t p) const {
+namespace {
+
+bool holdsStress(std::string_view word) {
+  return std::any_of(word.begin(), word.end(), [](char t) {
+    const Byte c = static_cast<Byte>(t);
+    return isVowel(c) && c == upperAscii(c);
+  });
+}
+
+}  // namespace
+
+const LetterRule* LetterRules::findRule(std::string_view word, std::string_view upper,
+                                        std::size_t p) const {
   const Byte first = at(upper, p);
   if (!inRuleRange(first)) return nullptr;
   for (const LetterRule& rule : buckets_[first - 32]) {
     const std::size_t len = rule.target.size();
     if (upper.size() - p < len || upper.compare(p, len, rule.target) != 0) continue;
     if (!matchLeft(rule.left, upper, p)) continue;
-    if (!matchRight(rule.right, upper, p + len)) continue;
+    if (!matchRight(rule.right, upper, p + len, holdsStress(word.substr(p, len)))) continue;
     return &rule;
   }
   return nullptr;
@@ -544,7 +566,7 @@ void LetterRules::transcribeByRules(std::string_view word, std::string& out) con
   out += '[';
   std::size_t p = 0;
   while (p < word.size()) {
-    const LetterRule* rule = findRule(upper, p);
+    const LetterRule* rule = findRule(word, upper, p);
     std::size_t group = out.size();
     if (rule) {
       out += rule->phonemes;
@@ -554,11 +576,7 @@ void LetterRules::transcribeByRules(std::string_view word, std::string& out) con
     }
     // The stressed vowel may stand inside a longer target (qu"En).
     const std::size_t length = rule ? rule->target.size() : 1;
-    const auto target = word.substr(p, length);
-    if (std::any_of(target.begin(), target.end(), [](char t) {
-          const Byte c = static_cast<Byte>(t);
-          return isVowel(c) && c == upperAscii(c);
-        })) {
+    if (holdsStress(word.substr(p, length))) {
       auto vowel = std::find_if(out.begin() + static_cast<std::ptrdiff_t>(group), out.end(),
                                 [](char o) { return isVowel(static_cast<Byte>(o)); });
       if (vowel != out.end()) *vowel = static_cast<char>(upperAscii(static_cast<Byte>(*vowel)));
@@ -577,7 +595,16 @@ std::string LetterRules::textToPhonemes(std::string_view text) const {
   Word word;
   while (readNextWord(prepared, pos, word)) {
     std::string w = lookupException(word.text);
-    markStress(w, word.vowels, word.accentMark);
+    // A respelling that marks its stress (email=ime'iou) decides it, as the
+    // written accent of a word does.
+    bool accentMark = word.accentMark;
+    if (w != word.text) {
+      for (std::size_t i = 1; i < w.size(); ++i) {
+        const Byte c = at(w, i);
+        if (c == '\'' || c == '^' || c == '`') accentMark = true;
+      }
+    }
+    markStress(w, word.vowels, accentMark);
     if (mustSpell(w)) {
       spellWord(w, out);
     } else {

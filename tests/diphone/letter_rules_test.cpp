@@ -200,8 +200,8 @@ TEST(LetterRulesWords, CodePage1252TextReadsAsWordsAndSigns) {
 
 TEST(LetterRulesWords, EdgeCasesOfTheWordHandling) {
   LetterRules r = plainRules();
-  // The tilde marks the word, so no stress is added: the rules decide.
-  EXPECT_EQ(r.textToPhonemes("a\xE7\xE3o"), "[a/ s/ s/a~/o]");
+  // The tilde only makes its vowel nasal: the stress still falls on it.
+  EXPECT_EQ(r.textToPhonemes("a\xE7\xE3o"), "[a/ s/ s/A~/o]");
   EXPECT_EQ(r.textToPhonemes("W"), "[ /_w]");
   EXPECT_EQ(r.textToPhonemes("Wagner"), "[u/a/ g/ n/E/ r]");
   EXPECT_EQ(r.textToPhonemes("cpf"), "[ /_c][ /_p][ /_f]");
