@@ -145,6 +145,11 @@ TEST(LetterRulesWords, MarkStressFollowsTheWordEnding) {
   EXPECT_EQ(stressed("item", 2), "Item");
   EXPECT_EQ(stressed("ilha", 2), "Ilha");
   EXPECT_EQ(stressed("ia", 2), "Ia");
+  // A tilde vowel takes the stress unless a later syllable does.
+  EXPECT_EQ(stressed("irma~", 2), "irmA~");
+  EXPECT_EQ(stressed("irma~s", 2), "irmA~s");
+  EXPECT_EQ(stressed("la~", 1), "lA~");
+  EXPECT_EQ(stressed("irma~zinha", 4), "irma~zInha");
 }
 
 // Presentation text as it comes from the slides: code page 1252 signs act
@@ -264,6 +269,8 @@ INSTANTIATE_TEST_SUITE_P(
         // '|' one of n r s
         ContextCase{"|(R)=R\n(R)=r\n(N)=n\n(S)=s\n(T)=t\n(A)=a\n", "anra asra atra",
                     "[A/n/R/a][A/s/R/a][A/t/r/a]"},
+        // '!' the target holds the word's stressed vowel, without moving
+        ContextCase{"(A)!M=S\n(A)=a\n(M)=m\n", "ama", "[S/m/a]"},
         // the stressed vowel upper-cases the first vowel of its group
         ContextCase{"(A)=xa\n(M)=m\n(R)=r\n(O)=o\n", "amar", "[xa/m/xA/r]"}));
 
