@@ -660,6 +660,14 @@ const Expected kWords[] = {
     {"população", "[ p/o^/ p/u/ l/a/ s/A~w]", false},
     {"economia", "[ e^/ k/o^/ n/o^/ m/I/ a]", false},
     {"doença", "[ d/o^/ E~/ s/a]", false},
+    {"windows", "[ w/I~/ d/o^/w/s]", false},
+    {"hardware", "[ rr/A/r/ dj/i/ w/e/r]", false},
+    {"linguiça", "[ l/i~/ gw/I/ s/a]", false},
+    {"fizesse", "[ f/i/ z/E/ s/i]", false},
+    {"tivesse", "[ tch/i/ v/E/ s/i]", false},
+    {"tiveram", "[ tch/i/ v/E/ r/a~w]", false},
+    {"dizer", "[ dj/i/ z/E^/r]", false},
+    {"frequência", "[ f/ r/e^/ kw/E~/ s/i/ a]", false},
     {"ritmo", "[ rr/I/ tch/i/ m/u]",
      true},  // Brazilian speech puts an i after a closing t (rí-ti-mo); the rules keep the t
 };
