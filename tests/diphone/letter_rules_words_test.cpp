@@ -562,7 +562,7 @@ const Expected kWords[] = {
     {"fevereiro", "[ f/e^/ v/e^/ r/E^/y/ r/u]", false},
     {"março", "[ m/A/r/ s/u]", false},
     {"maio", "[ m/A/y/ u]", false},
-    {"junho", "[ j/U/ nh/u]", false},
+    {"junho", "[ j/U~/ nh/u]", false},
     {"julho", "[ j/U/ ly/u]", false},
     {"setembro", "[ s/e^/ t/E~/ b/ r/u]", false},
     {"outubro", "[ o^/w/ t/U/ b/ r/u]", false},
