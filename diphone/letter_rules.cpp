@@ -173,7 +173,7 @@ bool matchRight(std::string_view context, std::string_view w, std::size_t q, boo
   const std::size_t n = w.size();
   for (char symbol : context) {
     switch (symbol) {
-      case '!':
+      case '!':  // zero width: only when the target holds the stress
         if (!stressed) return false;
         break;
       case '#':
