@@ -72,50 +72,71 @@ bool inRuleRange(Byte c) {
   return c >= 32 && c <= 95;
 }
 
-// Characters that stand in for bytes 128..255. nullptr marks a byte with no
-// reading: it becomes the spelled unknown-character word.
+// Text is code page 1252. Bytes 128..255 are read as that code page's
+// characters: letters become the plain letters and accent marks that the
+// rules know, dashes join like "-", the no-break space is a blank, a soft
+// hyphen vanishes (it only marks where a word may be broken), and every
+// other sign stays itself, so that it becomes a word of its own that the
+// speaker plays as the sign's recorded sound. nullptr marks the bytes the
+// code page leaves undefined: they become the spelled unknown-character word.
+constexpr const char* kSelf = "\x01self";
+
 constexpr std::array<const char*, 128> kHighTable = [] {
   std::array<const char*, 128> t{};
   auto set = [&t](const char* repl, std::initializer_list<int> codes) {
     for (int c : codes) t[static_cast<std::size_t>(c - 128)] = repl;
   };
-  set("ss", {128, 135, 199, 231});
-  set("a'", {134, 143, 160, 193, 225});
-  set("a`", {133, 192, 224});
-  set("a^", {131, 194, 226});
-  set("a~", {132, 142, 195, 196, 227, 228});
-  set("a", {197, 229});
-  set("ae", {145, 198, 230});
-  set("e'", {130, 144, 201, 233});
-  set("e`", {138, 200, 232});
-  set("e^", {136, 202, 234});
-  set("e\"", {137, 203, 235});
-  set("i'", {161, 205, 237});
-  set("i`", {141, 204, 236});
-  set("i^", {140, 206, 238});
-  set("i\"", {139, 207, 239});
-  set("o'", {162, 211, 243});
-  set("o`", {149, 210, 214, 242, 246});
-  set("o^", {147, 212, 244});
-  set("o~", {148, 153, 213, 245});
-  set("u'", {163, 218, 250});
-  set("u`", {151, 217, 249});
-  set("u^", {150, 219, 251});
-  set("u\"", {129, 154});
-  set("u", {220, 252});
-  set("nh", {164, 165, 209, 241});
-  set("y-", {152});
-  set("-", {146});
-  set("x", {215, 247});
-  set("0", {216, 248});
-  set("?", {168, 191});
-  set("!", {173});
-  set("\"", {174, 175});
-  set("\xA7", {167});
-  set("\xAA", {171});
-  set("\xBA", {187});
+  // Signs, quotes, the bullet and the symbols of 160..191.
+  set(kSelf, {128, 130, 131, 132, 134, 135, 136, 137, 139, 145, 146, 147, 148, 149, 152, 153, 155});
+  for (int c = 161; c <= 191; ++c) t[static_cast<std::size_t>(c - 128)] = kSelf;
+  set(kSelf, {215, 247});  // multiplication and division signs
+  set(".", {133});         // the ellipsis ends a phrase like a full stop
+  set("-", {150, 151});    // en and em dashes
+  set(" ", {160});         // no-break space
+  set("", {173});          // soft hyphen
+  // Letters.
+  set("ch", {138, 154});  // s with caron
+  set("j", {142, 158});   // z with caron
+  set("oe", {140, 156});
+  set("i", {159, 255});
+  set("a`", {192, 224});
+  set("a'", {193, 225});
+  set("a^", {194, 226});
+  set("a~", {195, 227});
+  set("a", {196, 197, 228, 229});
+  set("ae", {198, 230});
+  set("ss", {199, 231});
+  set("e`", {200, 232});
+  set("e'", {201, 233});
+  set("e^", {202, 234});
+  set("e\"", {203, 235});
+  set("i`", {204, 236});
+  set("i'", {205, 237});
+  set("i^", {206, 238});
+  set("i\"", {207, 239});
+  set("d", {208, 240});
+  set("nh", {209, 241});
+  set("o`", {210, 242});
+  set("o'", {211, 243});
+  set("o^", {212, 244});
+  set("o~", {213, 245});
+  set("o", {214, 216, 246, 248});
+  set("u`", {217, 249});
+  set("u'", {218, 250});
+  set("u^", {219, 251});
+  set("u\"", {220, 252});  // the old spelling's trema: the u of qu, gu is heard
+  set("i'", {221, 253});
+  set("t", {222, 254});
+  set("ss", {223});
   return t;
 }();
+
+// A letter of the code page, plain or not.
+bool isTextLetter(Byte c) {
+  if (c < 128) return isLetter(c);
+  const char* repl = kHighTable[c - 128];
+  return repl != nullptr && repl != kSelf && isLetter(static_cast<Byte>(repl[0]));
+}
 
 void appendUnknownWord(std::string& out) {
   out += ' ';
@@ -146,11 +167,15 @@ bool readFile(const std::filesystem::path& file, std::string& content) {
   return !in.bad();
 }
 
-// Right context from q onwards; q is the position after the target.
-bool matchRight(std::string_view context, std::string_view w, std::size_t q) {
+// Right context from q onwards; q is the position after the target, which
+// holds the word's stressed vowel when `stressed` is set.
+bool matchRight(std::string_view context, std::string_view w, std::size_t q, bool stressed) {
   const std::size_t n = w.size();
   for (char symbol : context) {
     switch (symbol) {
+      case '!':  // zero width: only when the target holds the stress
+        if (!stressed) return false;
+        break;
       case '#':
         if (q >= n || !(isVowel(at(w, q)) || isAccentMark(at(w, q)))) return false;
         while (q < n && (isVowel(at(w, q)) || isAccentMark(at(w, q)))) ++q;
@@ -343,10 +368,17 @@ std::string LetterRules::prepareText(std::string_view text) {
       out += 'i';
     } else if (c == '\'' && i > 0 && (text[i - 1] == 'D' || text[i - 1] == 'd')) {
       // d'água reads as one word
+    } else if ((c == 0x91 || c == 0x92) && i > 0 && i + 1 < text.size() &&
+               isTextLetter(at(text, i - 1)) && isTextLetter(at(text, i + 1))) {
+      // A typographic apostrophe inside a word (d’água) joins it like the
+      // plain one; only a quote mark standing apart is spoken.
     } else if (c < 32) {
       appendUnknownWord(out);
     } else if (c >= 128) {
-      if (const char* repl = kHighTable[c - 128]) {
+      const char* repl = kHighTable[c - 128];
+      if (repl == kSelf) {
+        out += static_cast<char>(c);
+      } else if (repl != nullptr) {
         out += repl;
       } else {
         appendUnknownWord(out);
@@ -378,7 +410,9 @@ bool LetterRules::readNextWord(std::string_view text, std::size_t& pos, Word& wo
     word.text += static_cast<char>(lowerAscii(c));
     if (isVowel(c)) ++word.vowels;
     ++pos;
-    if (pos < text.size() && isAccentMark(at(text, pos)) && text[pos] != '"') {
+    // Neither the diaeresis nor the tilde marks the stress: the tilde only
+    // makes its vowel nasal (irmãzinha, órgão), so stress is still decided.
+    if (pos < text.size() && isAccentMark(at(text, pos)) && text[pos] != '"' && text[pos] != '~') {
       word.accentMark = true;
     }
   }
@@ -407,7 +441,7 @@ std::string LetterRules::lookupException(std::string_view word) const {
 
 void LetterRules::markStress(std::string& word, std::size_t vowels, bool accentMark) {
   if (accentMark || vowels == 0 || word.empty()) return;
-  if (vowels == 1 && word.back() != 'l') return;
+  if (vowels == 1 && word.back() != 'l' && word.find('~') == std::string::npos) return;
 
   enum class State { start, afterConsonant, afterM, afterS, afterVowel, afterIU, hiatus };
   auto up = [&word](std::size_t i) { word[i] = static_cast<char>(upperAscii(at(word, i))); };
@@ -433,6 +467,8 @@ void LetterRules::markStress(std::string& word, std::size_t vowels, bool accentM
           state = State::afterM;
         } else if (c == 's') {
           state = State::afterS;
+        } else if (c == '~' && k > 0) {
+          return up(k - 1);  // irmã
         }
         break;
       case State::afterConsonant:
@@ -452,6 +488,8 @@ void LetterRules::markStress(std::string& word, std::size_t vowels, bool accentM
           state = State::afterVowel;
         } else if (c == 'i' || c == 'u') {
           state = State::afterIU;
+        } else if (c == '~' && k > 0) {
+          return up(k - 1);  // irmãs
         }
         break;
       case State::afterVowel:
@@ -475,6 +513,9 @@ void LetterRules::markStress(std::string& word, std::size_t vowels, bool accentM
       }
     }
   }
+  // An i or u at the start of the word with no decision yet (uma, isso,
+  // item): the start of the word acts as the consonant before it.
+  if (state == State::hiatus || state == State::afterIU) up(0);
 }
 
 bool LetterRules::mustSpell(std::string_view word) {
@@ -493,14 +534,26 @@ void LetterRules::spellWord(std::string_view word, std::string& out) {
   }
 }
 
-const LetterRule* LetterRules::findRule(std::string_view upper, std::size_t p) const {
+namespace {
+
+bool holdsStress(std::string_view word) {
+  return std::any_of(word.begin(), word.end(), [](char t) {
+    const Byte c = static_cast<Byte>(t);
+    return isVowel(c) && c == upperAscii(c);
+  });
+}
+
+}  // namespace
+
+const LetterRule* LetterRules::findRule(std::string_view word, std::string_view upper,
+                                        std::size_t p) const {
   const Byte first = at(upper, p);
   if (!inRuleRange(first)) return nullptr;
   for (const LetterRule& rule : buckets_[first - 32]) {
     const std::size_t len = rule.target.size();
     if (upper.size() - p < len || upper.compare(p, len, rule.target) != 0) continue;
     if (!matchLeft(rule.left, upper, p)) continue;
-    if (!matchRight(rule.right, upper, p + len)) continue;
+    if (!matchRight(rule.right, upper, p + len, holdsStress(word.substr(p, len)))) continue;
     return &rule;
   }
   return nullptr;
@@ -513,7 +566,7 @@ void LetterRules::transcribeByRules(std::string_view word, std::string& out) con
   out += '[';
   std::size_t p = 0;
   while (p < word.size()) {
-    const LetterRule* rule = findRule(upper, p);
+    const LetterRule* rule = findRule(word, upper, p);
     std::size_t group = out.size();
     if (rule) {
       out += rule->phonemes;
@@ -521,13 +574,14 @@ void LetterRules::transcribeByRules(std::string_view word, std::string& out) con
       out += " /_";
       out += upper[p];
     }
-    const Byte c = at(word, p);
-    if (isVowel(c) && c == upperAscii(c)) {
+    // The stressed vowel may stand inside a longer target (qu"En).
+    const std::size_t length = rule ? rule->target.size() : 1;
+    if (holdsStress(word.substr(p, length))) {
       auto vowel = std::find_if(out.begin() + static_cast<std::ptrdiff_t>(group), out.end(),
                                 [](char o) { return isVowel(static_cast<Byte>(o)); });
       if (vowel != out.end()) *vowel = static_cast<char>(upperAscii(static_cast<Byte>(*vowel)));
     }
-    p += rule ? rule->target.size() : 1;
+    p += length;
     if (p < word.size()) out += '/';
   }
   out += ']';
@@ -541,7 +595,16 @@ std::string LetterRules::textToPhonemes(std::string_view text) const {
   Word word;
   while (readNextWord(prepared, pos, word)) {
     std::string w = lookupException(word.text);
-    markStress(w, word.vowels, word.accentMark);
+    // A respelling that marks its stress (email=ime'iou) decides it, as the
+    // written accent of a word does.
+    bool accentMark = word.accentMark;
+    if (w != word.text) {
+      for (std::size_t i = 1; i < w.size(); ++i) {
+        const Byte c = at(w, i);
+        if (c == '\'' || c == '^' || c == '`') accentMark = true;
+      }
+    }
+    markStress(w, word.vowels, accentMark);
     if (mustSpell(w)) {
       spellWord(w, out);
     } else {

@@ -63,7 +63,8 @@ class LetterRules {
   static std::string prepareText(std::string_view text);
 
   // Upper-cases the stressed vowel of a lower-case word (words that carry
-  // an accent mark are left alone: their marks decide).
+  // an acute, circumflex or grave accent are left alone: their marks
+  // decide; a tilde vowel takes the stress unless a later syllable does).
   static void markStress(std::string& word, std::size_t vowels, bool accentMark);
 
   static bool mustSpell(std::string_view word);
@@ -81,7 +82,9 @@ class LetterRules {
   // Reads the next word of prepared text from pos; false at the end.
   static bool readNextWord(std::string_view text, std::size_t& pos, Word& word);
 
-  const LetterRule* findRule(std::string_view upper, std::size_t p) const;
+  // `word` is the word with its stressed vowel in upper case, `upper` the
+  // same all in upper case.
+  const LetterRule* findRule(std::string_view word, std::string_view upper, std::size_t p) const;
 
   std::array<std::vector<LetterRule>, kBuckets> buckets_;
   std::vector<std::pair<std::string, std::string>> exceptions_;

@@ -12,6 +12,8 @@ constexpr std::string_view kConsonants = "bcdfgjklmnpqrstvxz";
 // silencing its whole syllable.
 constexpr std::string_view kVowels = "AEIOUaeiouwy";
 
+constexpr std::string_view kDashSound = "_TRACO";
+
 bool isConsonant(char c) {
   return kConsonants.find(c) != std::string_view::npos;
 }
@@ -59,7 +61,7 @@ std::string UnitCutter::nextPhoneticToken(std::string_view text, std::size_t& i,
       ++i;
       if (i < text.size()) add(text[i++]);
     } else if (c == '|') {
-      token = "_TRACO";
+      token = kDashSound;
       ++i;
     } else {
       add(c);
@@ -99,6 +101,16 @@ void UnitCutter::speakChunk(std::string_view t, double f) {
   if (n == 1) {
     speakUnit(t, f);
     return;
+  }
+  // A recorded sound at the head of a token (a letter without a rule, or
+  // the dash) is played on its own; the phonemes after it go on as usual.
+  if (t[0] == '_' && n > 2) {
+    const std::size_t head = t.starts_with(kDashSound) ? kDashSound.size() : 2;
+    if (n > head) {
+      speakUnit(t.substr(0, head), f);
+      speakChunk(t.substr(head), f);
+      return;
+    }
   }
   const char last = t[n - 1];
   const std::string_view firstTwo = t.substr(0, 2);

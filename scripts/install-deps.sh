@@ -11,7 +11,7 @@ packages=(
   googletest libgtest-dev libgmock-dev
   libsdl2-dev libsdl2-ttf-dev libfontconfig-dev libx11-dev fonts-dejavu-core
   libgsf-1-dev libzip-dev libpugixml-dev
-  libespeak-ng-dev espeak-ng-data wbrazilian
+  libespeak-ng-dev espeak-ng espeak-ng-data wbrazilian
   xvfb xauth xdotool x11-utils imagemagick sox catdoc
 )
 

@@ -108,11 +108,12 @@ TEST(LetterRulesWords, PrepareTextMapsEveryByte) {
   EXPECT_EQ(LetterRules::prepareText("W Wagner y Yara"), "W uagner y iara");
   EXPECT_EQ(LetterRules::prepareText("d'\xE1gua o'"), "da'gua o'");
   EXPECT_EQ(LetterRules::prepareText("a\tb"), "a \x01 b");
-  EXPECT_EQ(LetterRules::prepareText("\xA9"), " \x01 ");
-  EXPECT_EQ(LetterRules::prepareText("\xF1\xFC\xD8\xBF"), "nhu0?");
+  EXPECT_EQ(LetterRules::prepareText("\x81"), " \x01 ");
+  EXPECT_EQ(LetterRules::prepareText("\xF1\xFC\xD8\xBF"), "nhu\"o\xBF");
   for (int c = 0; c < 256; ++c) {
     const std::string out = LetterRules::prepareText(std::string(1, static_cast<char>(c)));
-    EXPECT_FALSE(out.empty()) << c;
+    // Only the soft hyphen vanishes.
+    EXPECT_EQ(out.empty(), c == 0xAD) << c;
   }
 }
 
@@ -138,12 +139,74 @@ TEST(LetterRulesWords, MarkStressFollowsTheWordEnding) {
   EXPECT_EQ(stressed("parque", 3), "pArque");
   EXPECT_EQ(stressed("assa~o", 3, true), "assa~o");
   EXPECT_EQ(stressed("psst", 0), "psst");
+  // A first i or u decides when nothing after it did.
+  EXPECT_EQ(stressed("uma", 2), "Uma");
+  EXPECT_EQ(stressed("isso", 2), "Isso");
+  EXPECT_EQ(stressed("item", 2), "Item");
+  EXPECT_EQ(stressed("ilha", 2), "Ilha");
+  EXPECT_EQ(stressed("ia", 2), "Ia");
+  // A tilde vowel takes the stress unless a later syllable does.
+  EXPECT_EQ(stressed("irma~", 2), "irmA~");
+  EXPECT_EQ(stressed("irma~s", 2), "irmA~s");
+  EXPECT_EQ(stressed("la~", 1), "lA~");
+  EXPECT_EQ(stressed("irma~zinha", 4), "irma~zInha");
+}
+
+// Presentation text as it comes from the slides: code page 1252 signs act
+// as the punctuation and blanks they are, and its letters as letters.
+TEST(LetterRulesWords, CodePage1252TextReadsAsWordsAndSigns) {
+  LetterRules r;
+  ASSERT_TRUE(r.loadLetterRules("data/diphone/regras.rgr"));
+  ASSERT_TRUE(r.loadWordExceptions("data/diphone/portug.exc"));
+  auto t = [&r](std::string_view s) { return r.textToPhonemes(s); };
+  auto sign = [](char c) { return std::string("[ /_") + c + "]"; };
+  // Quotes, bullet, euro and the like play their own recorded sounds.
+  EXPECT_EQ(t("\x93"
+              "Bom dia\x94"),
+            sign('\x93') + t("Bom dia") + sign('\x94'));
+  EXPECT_EQ(t("\x95 Metas 2025"), sign('\x95') + t("Metas 2025"));
+  EXPECT_EQ(t("Pre\xE7o: 10\x80"), t("Pre\xE7o: 10") + sign('\x80'));
+  EXPECT_EQ(t("1\xBA lugar \xA9 \xAB"),
+            t("1") + sign('\xBA') + t("lugar") + sign('\xA9') + sign('\xAB'));
+  // Dashes join or part like the hyphen, the no-break space is a blank,
+  // the ellipsis a full stop, the soft hyphen nothing.
+  EXPECT_EQ(t("Vendas \x96 metas \x97 custos"), t("Vendas - metas - custos"));
+  EXPECT_EQ(t("Relat\xF3rio\xA0"
+              "anual\x85"),
+            t("Relat\xF3rio anual."));
+  EXPECT_EQ(t("apresen\xADta\xE7\xE3o"), t("apresenta\xE7\xE3o"));
+  EXPECT_EQ(t("d\x92\xE1gua"), t("d'\xE1gua"));
+  EXPECT_EQ(t("3 \xD7 4"), t("3") + sign('\xD7') + t("4"));
+  // Every letter of the code page stays inside its word and is read.
+  for (int c = 0xC0; c <= 0xFF; ++c) {
+    if (c == 0xD7 || c == 0xF7) continue;
+    const std::string word = std::string("p") + static_cast<char>(c) + "ta";
+    const std::string out = t(word);
+    EXPECT_EQ(std::count(out.begin(), out.end(), '['), 1) << c;
+    EXPECT_EQ(out.find('_'), std::string::npos) << c << " " << out;
+  }
+  for (const char* word : {"\x8A"
+                           "emana",
+                           "\x9A"
+                           "oma",
+                           "\x8E"
+                           "ona",
+                           "\x9E"
+                           "ero",
+                           "\x8C"
+                           "uvre",
+                           "\x9C"
+                           "uvre"}) {
+    EXPECT_EQ(t(word).find('_'), std::string::npos) << word;
+  }
+  // The old trema keeps the u of qu and gu heard.
+  EXPECT_EQ(t("freq\xFC\xEAncia"), "[ f/ r/e^/ kw/E~/ s/i/ a]");
 }
 
 TEST(LetterRulesWords, EdgeCasesOfTheWordHandling) {
   LetterRules r = plainRules();
-  // The tilde marks the word, so no stress is added: the rules decide.
-  EXPECT_EQ(r.textToPhonemes("a\xE7\xE3o"), "[a/ s/ s/a~/o]");
+  // The tilde only makes its vowel nasal: the stress still falls on it.
+  EXPECT_EQ(r.textToPhonemes("a\xE7\xE3o"), "[a/ s/ s/A~/o]");
   EXPECT_EQ(r.textToPhonemes("W"), "[ /_w]");
   EXPECT_EQ(r.textToPhonemes("Wagner"), "[u/a/ g/ n/E/ r]");
   EXPECT_EQ(r.textToPhonemes("cpf"), "[ /_c][ /_p][ /_f]");
@@ -206,6 +269,8 @@ INSTANTIATE_TEST_SUITE_P(
         // '|' one of n r s
         ContextCase{"|(R)=R\n(R)=r\n(N)=n\n(S)=s\n(T)=t\n(A)=a\n", "anra asra atra",
                     "[A/n/R/a][A/s/R/a][A/t/r/a]"},
+        // '!' the target holds the word's stressed vowel, without moving
+        ContextCase{"(A)!M=S\n(A)=a\n(M)=m\n", "ama", "[S/m/a]"},
         // the stressed vowel upper-cases the first vowel of its group
         ContextCase{"(A)=xa\n(M)=m\n(R)=r\n(O)=o\n", "amar", "[xa/m/xA/r]"}));
 

@@ -178,6 +178,17 @@ TEST_F(SpeakerTest, RecordedSoundsPlayByCharacterCodeAndDashByName) {
   EXPECT_EQ(speak("[ka/ /_A]"), run(600, 10) + run(30, 65));
 }
 
+TEST_F(SpeakerTest, LetterWithoutRuleInsideAWordIsHeardAndTheWordGoesOn) {
+  writeDatabase({{"$KA", {1000, 10}}, {"$AR", {1000, 20}}});
+  writeLetter("_90", run(30, 90));
+  writeLetter("_TRACO", run(40, 45));
+  start();
+  // The rules gave " /_Z" for the z of "kazar": its sound, then "ar".
+  EXPECT_EQ(speak("[ k/A/ /_Z/a/r]"), run(1000, 10) + run(30, 90) + run(600, 20));
+  EXPECT_EQ(speak("[ /_Z/a/r/ k/a]"), run(30, 90) + run(600, 20) + run(600, 10));
+  EXPECT_EQ(speak("[|/ka]"), run(40, 45) + run(600, 10));
+}
+
 TEST_F(SpeakerTest, LetterSoundsWithoutUsableDataAreMissingUnits) {
   writeDatabase({{"$KA", {1000, 10}}});
   testing::writeBytes(root_ / "letras" / "_66.wav", {'R', 'I', 'F', 'F', 0,   0,   0, 0, 'W', 'A',
