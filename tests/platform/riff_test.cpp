@@ -138,5 +138,48 @@ TEST(RiffWalk, RefusesMissingChunksAndWrongOrder) {
   EXPECT_EQ(w.chunks.format.channels, 2);
 }
 
+// WAVE_FORMAT_EXTENSIBLE record of 40 bytes for 16-bit stereo with the
+// given subformat tag.
+Bytes extensibleBody(std::uint8_t subTag) {
+  Bytes v = formatBody();
+  v[0] = 0xFE;
+  v[1] = 0xFF;
+  const Bytes ext = {22, 0, 16,   0, 3,    0, 0, 0,    subTag, 0,    0,    0,
+                     0,  0, 0x10, 0, 0x80, 0, 0, 0xAA, 0,      0x38, 0x9B, 0x71};
+  v.insert(v.end(), ext.begin(), ext.end());
+  return v;
+}
+
+TEST(RiffWalk, OnlyIntegerPcmSamplesAreAccepted) {
+  WaveImage w;
+  for (int tag : {3, 2, 6, 0x55}) {  // float, ADPCM, A-law, MP3
+    Bytes v = riffHead();
+    Bytes body = formatBody();
+    body[0] = static_cast<std::uint8_t>(tag);
+    chunk(v, "fmt ", 16, body);
+    chunk(v, "data", 2, {1, 2});
+    EXPECT_EQ(readWaveImage(v, {}, w), WaveReadResult::notPcm) << tag;
+  }
+  Bytes floatExt = riffHead();
+  chunk(floatExt, "fmt ", 40, extensibleBody(3));
+  chunk(floatExt, "data", 2, {1, 2});
+  EXPECT_EQ(readWaveImage(floatExt, {}, w), WaveReadResult::notPcm);
+
+  Bytes cutExt = riffHead();  // extensible without room for its subformat
+  const Bytes ext = extensibleBody(1);
+  chunk(cutExt, "fmt ", 18, Bytes(ext.begin(), ext.begin() + 18));
+  chunk(cutExt, "data", 2, {1, 2});
+  EXPECT_EQ(readWaveImage(cutExt, {}, w), WaveReadResult::notPcm);
+
+  Bytes pcmExt = riffHead();
+  chunk(pcmExt, "fmt ", 40, ext);
+  chunk(pcmExt, "data", 2, {1, 2});
+  ASSERT_EQ(readWaveImage(pcmExt, {}, w), WaveReadResult::ok);
+  EXPECT_EQ(w.chunks.format.formatTag, 1);
+  EXPECT_EQ(w.chunks.format.channels, 2);
+  EXPECT_EQ(w.chunks.format.bitsPerSample, 16);
+  EXPECT_EQ(w.data.size(), 2u);
+}
+
 }  // namespace
 }  // namespace lamina::riff

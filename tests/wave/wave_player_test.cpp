@@ -342,6 +342,27 @@ TEST_F(WavePlayerTest, FilesThatCannotPlayGiveMinusOne) {
   EXPECT_EQ(device.submissions().size(), 1u);
 }
 
+TEST_F(WavePlayerTest, FloatAndOtherNonPcmSamplesAreRefusedAsDamaged) {
+  completeWhenIdle();
+  // -20 dB float samples: as integers they would be loud noise.
+  std::vector<std::uint8_t> floats;
+  for (int i = 0; i < 400; ++i) {
+    const float x = (i % 2 ? 0.1f : -0.1f);
+    const auto* p = reinterpret_cast<const std::uint8_t*>(&x);
+    floats.insert(floats.end(), p, p + 4);
+  }
+  auto image = waveImage(floats, 11025, 32, 1);
+  image[20] = 3;  // IEEE float
+  TempFile f(image);
+  EXPECT_EQ(player.playWaveFile(f.path()), platform::WaveResult::notPlayable);
+  EXPECT_EQ(player.playWaveMemory(image), platform::WaveResult::notPlayable);
+  image[20] = 0xFE;  // extensible with a cut record: its subformat is unknown
+  image[21] = 0xFF;
+  EXPECT_EQ(player.playWaveMemory(image), platform::WaveResult::notPlayable);
+  EXPECT_EQ(device.openAttempts(), 0);
+  EXPECT_TRUE(device.submissions().empty());
+}
+
 TEST_F(WavePlayerTest, UnplayableFormatsAreRefusedByTheDevice) {
   completeWhenIdle();
   for (auto [rate, bits, channels] : {std::tuple{11025u, 8, 0}, std::tuple{0u, 8, 1},
@@ -406,6 +427,56 @@ TEST_F(WavePlayerTest, NoFreeSlotWithinTwoSecondsDropsTheBlock) {
   std::vector<std::uintptr_t> users;
   for (const auto& s : device.submissions()) users.push_back(s.user);
   EXPECT_EQ(users, (std::vector<std::uintptr_t>{1, 2, 3, 4, 1}));
+}
+
+TEST_F(WavePlayerTest, EveryBlockIsWholeFramesSoTheNextSoundIsNotShifted) {
+  completeWhenIdle();
+  // An odd 16-bit data chunk, a file cut in the middle of a frame, a long
+  // stereo image and a short 24-bit one, then a 16-bit sound that must
+  // start on its own first sample.
+  TempFile odd(waveFile(ramp(1001), 11025, 16, 1));
+  EXPECT_EQ(player.playWaveFile(odd.path()), platform::WaveResult::ok);
+  auto cut = waveFile(ramp(3000), 11025, 16, 1);
+  cut.resize(44 + 999);
+  TempFile cutFile(cut);
+  EXPECT_EQ(player.playWaveFile(cutFile.path()), platform::WaveResult::notPlayable);
+  EXPECT_EQ(player.playWaveMemory(waveImage(ramp(3 * 65534 + 7), 11025, 16, 2)),
+            platform::WaveResult::ok);
+  EXPECT_EQ(player.playWaveMemory(waveImage(ramp(100), 11025, 24, 1)), platform::WaveResult::ok);
+  const auto next = ramp(512);
+  TempFile nextFile(waveFile(next, 11025, 16, 1));
+  EXPECT_EQ(player.playWaveFile(nextFile.path()), platform::WaveResult::ok);
+
+  std::vector<std::size_t> sizes;
+  for (const auto& sub : device.submissions()) {
+    const std::size_t frame = sub.format.bitsPerSample / 8u * sub.format.channels;
+    EXPECT_EQ(sub.bytes.size() % frame, 0u) << sub.bytes.size() << " bytes, frame " << frame;
+    sizes.push_back(sub.bytes.size());
+  }
+  EXPECT_EQ(sizes, (std::vector<std::size_t>{1000, 998, 65532, 65532, 65532, 256, 258, 512}));
+  EXPECT_EQ(device.submissions().back().bytes, next);
+}
+
+TEST_F(WavePlayerTest, ASlotIsReusedOnlyAfterItsOwnCompletion) {
+  pump.setIdleHook([this] { device.completeNext(); });
+  ASSERT_EQ(player.openWaveDevice(11025, 8, 1), platform::WaveResult::ok);
+  for (int i = 0; i < 4; ++i) ASSERT_TRUE(player.queueBlock(ramp(300)));
+  device.completeNext();  // slot 1, really done
+  pump.pumpMessages();
+  device.noticeEarly();  // slot 2 reported while the device still plays it
+  pump.pumpMessages();
+  EXPECT_EQ(reporter.texts,
+            (std::vector<std::string>{
+                "The data block pointed to by the pwh parameter is still in queue"}));
+  EXPECT_EQ(player.queuedBlocks(), 3) << "the early notice freed nothing";
+  for (int i = 0; i < 3; ++i) ASSERT_TRUE(player.queueBlock(std::vector<std::uint8_t>(300, 9)));
+  device.completeAll();
+  pump.pumpMessages();
+  EXPECT_EQ(device.reusedWhileQueued(), 0);
+  std::vector<std::uintptr_t> users;
+  for (const auto& sub : device.submissions()) users.push_back(sub.user);
+  EXPECT_EQ(users, (std::vector<std::uintptr_t>{1, 2, 3, 4, 1, 2, 3}));
+  EXPECT_EQ(player.queuedBlocks(), 0);
 }
 
 TEST_F(WavePlayerTest, FailedSubmissionDoesNotStayCounted) {
