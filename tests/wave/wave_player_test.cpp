@@ -304,6 +304,17 @@ TEST_F(WavePlayerTest, OddChunksAreFollowedByAPadByteInFilesAndImages) {
   ASSERT_EQ(device.submissions().size(), 2u);
   EXPECT_EQ(device.submissions()[0].bytes, samples);
   EXPECT_EQ(device.submissions()[1].bytes, samples);
+
+  // An odd "fmt " chunk (a record with one byte more) is padded as well.
+  std::vector<std::uint8_t> oddFormat = {'R', 'I', 'F', 'F', 0, 0, 0, 0, 'W', 'A', 'V', 'E'};
+  std::vector<std::uint8_t> record(head.begin() + 20, head.begin() + 36);
+  record.push_back(0);
+  appendChunk(oddFormat, "fmt ", record);
+  oddFormat.push_back(0xEE);
+  appendChunk(oddFormat, "data", samples);
+  TempFile f2(oddFormat);
+  EXPECT_EQ(player.playWaveFile(f2.path()), platform::WaveResult::ok);
+  EXPECT_EQ(device.submissions().at(2).bytes, samples);
 }
 
 TEST_F(WavePlayerTest, FilesThatCannotPlayGiveMinusOne) {
