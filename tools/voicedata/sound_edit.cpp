@@ -91,7 +91,8 @@ std::vector<std::uint8_t> fitToCut(std::span<const std::uint8_t> unit, std::size
   const std::size_t settled = n > endFade + 1 ? n - endFade : std::min<std::size_t>(n, 1);
   // The last kept sample k: the latest one nearest the midline whose next
   // sample rises, so that the repeated period continues the wave.
-  std::size_t k = 0;
+  // Without one (a unit too short to search) the unit is kept whole.
+  std::size_t k = n > 0 ? n - 1 : 0;
   int best = 256;
   const std::size_t from = settled > kSearch ? settled - kSearch : 0;
   for (std::size_t i = from; i + 1 < settled; ++i) {
@@ -102,7 +103,7 @@ std::vector<std::uint8_t> fitToCut(std::span<const std::uint8_t> unit, std::size
       k = i;
     }
   }
-  const std::size_t end = n == 0 ? 0 : k + 1;
+  const std::size_t end = std::min(n, k + 1);
   out.assign(unit.begin(), unit.begin() + static_cast<std::ptrdiff_t>(end));
 
   // The period: the lag with the best match of the last stretch with the
