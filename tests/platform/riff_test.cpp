@@ -152,33 +152,23 @@ Bytes extensibleBody(std::uint8_t subTag) {
 
 TEST(RiffWalk, OnlyIntegerPcmSamplesAreAccepted) {
   WaveImage w;
-  for (int tag : {3, 2, 6, 0x55}) {  // float, ADPCM, A-law, MP3
+  const Bytes pcm = extensibleBody(1);
+  // Float, A-law, extensible float, extensible cut before its subformat.
+  Bytes alaw = formatBody();
+  alaw[0] = 6;
+  for (const Bytes& body :
+       {Bytes{3, 0, 1, 0}, alaw, extensibleBody(3), Bytes(pcm.begin(), pcm.begin() + 18)}) {
     Bytes v = riffHead();
-    Bytes body = formatBody();
-    body[0] = static_cast<std::uint8_t>(tag);
-    chunk(v, "fmt ", 16, body);
+    chunk(v, "fmt ", static_cast<std::uint32_t>(body.size()), body);
     chunk(v, "data", 2, {1, 2});
-    EXPECT_EQ(readWaveImage(v, {}, w), WaveReadResult::notPcm) << tag;
+    EXPECT_EQ(readWaveImage(v, {}, w), WaveReadResult::notPcm) << body.size();
   }
-  Bytes floatExt = riffHead();
-  chunk(floatExt, "fmt ", 40, extensibleBody(3));
-  chunk(floatExt, "data", 2, {1, 2});
-  EXPECT_EQ(readWaveImage(floatExt, {}, w), WaveReadResult::notPcm);
-
-  Bytes cutExt = riffHead();  // extensible without room for its subformat
-  const Bytes ext = extensibleBody(1);
-  chunk(cutExt, "fmt ", 18, Bytes(ext.begin(), ext.begin() + 18));
-  chunk(cutExt, "data", 2, {1, 2});
-  EXPECT_EQ(readWaveImage(cutExt, {}, w), WaveReadResult::notPcm);
-
-  Bytes pcmExt = riffHead();
-  chunk(pcmExt, "fmt ", 40, ext);
-  chunk(pcmExt, "data", 2, {1, 2});
-  ASSERT_EQ(readWaveImage(pcmExt, {}, w), WaveReadResult::ok);
+  Bytes v = riffHead();
+  chunk(v, "fmt ", 40, pcm);
+  chunk(v, "data", 2, {1, 2});
+  ASSERT_EQ(readWaveImage(v, {}, w), WaveReadResult::ok);
   EXPECT_EQ(w.chunks.format.formatTag, 1);
-  EXPECT_EQ(w.chunks.format.channels, 2);
   EXPECT_EQ(w.chunks.format.bitsPerSample, 16);
-  EXPECT_EQ(w.data.size(), 2u);
 }
 
 }  // namespace

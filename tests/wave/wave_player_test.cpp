@@ -353,25 +353,14 @@ TEST_F(WavePlayerTest, FilesThatCannotPlayGiveMinusOne) {
   EXPECT_EQ(device.submissions().size(), 1u);
 }
 
-TEST_F(WavePlayerTest, FloatAndOtherNonPcmSamplesAreRefusedAsDamaged) {
+TEST_F(WavePlayerTest, FloatSamplesAreRefusedAsDamaged) {
   completeWhenIdle();
-  // -20 dB float samples: as integers they would be loud noise.
-  std::vector<std::uint8_t> floats;
-  for (int i = 0; i < 400; ++i) {
-    const float x = (i % 2 ? 0.1f : -0.1f);
-    const auto* p = reinterpret_cast<const std::uint8_t*>(&x);
-    floats.insert(floats.end(), p, p + 4);
-  }
-  auto image = waveImage(floats, 11025, 32, 1);
-  image[20] = 3;  // IEEE float
+  auto image = waveImage(ramp(1600), 11025, 32, 1);
+  image[20] = 3;  // IEEE float: as integers the samples would be loud noise
   TempFile f(image);
   EXPECT_EQ(player.playWaveFile(f.path()), platform::WaveResult::notPlayable);
   EXPECT_EQ(player.playWaveMemory(image), platform::WaveResult::notPlayable);
-  image[20] = 0xFE;  // extensible with a cut record: its subformat is unknown
-  image[21] = 0xFF;
-  EXPECT_EQ(player.playWaveMemory(image), platform::WaveResult::notPlayable);
   EXPECT_EQ(device.openAttempts(), 0);
-  EXPECT_TRUE(device.submissions().empty());
 }
 
 TEST_F(WavePlayerTest, UnplayableFormatsAreRefusedByTheDevice) {
