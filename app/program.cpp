@@ -9,6 +9,7 @@
 #include "platform/cp1252.h"
 #include "platform/log.h"
 #include "platform/paths.h"
+#include "platform/sdl_audio.h"
 #include "platform/sdl_tone_sound.h"
 #include "platform/sdl_window.h"
 
@@ -44,7 +45,14 @@ Options parseOptions(int argc, char** argv) {
   return options;
 }
 
-Program::Program(const Options& options) {
+void ConsoleDeviceErrors::showAndWaitEnter(std::string_view text) {
+  // The console's write shows the text before it returns.
+  if (!text.empty()) console_.write(text);
+  console_.readLine();
+}
+
+Program::Program(const Options& options, std::unique_ptr<platform::WaveOutDevice> waveOut)
+    : waveOut_(std::move(waveOut)) {
   if (options.console != Options::ConsoleKind::Headless)
     window_ = platform::createSdlWindowBackend();
   if (!window_) {
@@ -55,7 +63,7 @@ Program::Program(const Options& options) {
     // Keys come from standard input as a script, line by line, so a
     // person or a test can type while the program runs. Nothing can wake a
     // read of standard input, so the reader is left to end with the process.
-    headless->startScriptReader(std::cin).detach();
+    if (options.keyScript != nullptr) headless->startScriptReader(*options.keyScript).detach();
     headless_ = headless.get();
     window_ = std::move(headless);
   }
@@ -70,6 +78,16 @@ Program::Program(const Options& options) {
     std::exit(code);
   };
   console_ = std::make_unique<console::Console>(*window_, *tones_, consoleOptions);
+  if (!waveOut_) waveOut_ = std::make_unique<platform::SdlWaveOut>();
+  deviceErrors_ = std::make_unique<ConsoleDeviceErrors>(*console_);
+  player_ = std::make_unique<wave::WavePlayer>(*waveOut_, *console_, *deviceErrors_);
+}
+
+// The player goes first: it stops the device, which then goes before the
+// console that carried its notices.
+Program::~Program() {
+  player_.reset();
+  waveOut_.reset();
 }
 
 namespace {

@@ -1,13 +1,18 @@
 #pragma once
 // The program's single instances, created and wired at start-up.
 #include <filesystem>
+#include <iostream>
+#include <istream>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "console/console.h"
 #include "platform/headless_window.h"
 #include "platform/sound.h"
+#include "platform/wave_out.h"
 #include "platform/window.h"
+#include "wave/wave_player.h"
 
 namespace lamina::app {
 
@@ -18,21 +23,46 @@ struct Options {
   std::filesystem::path keyLog;
   std::filesystem::path logFile;  // --log: where problems are logged
   std::string error;              // set when the command line is not understood
+  // Where the headless console reads its key script; none: only what is
+  // appended to the window.
+  std::istream* keyScript = &std::cin;
 };
 
 Options parseOptions(int argc, char** argv);
 
+// A failed device operation of the wave player, on the console: the text
+// as it stands (no line end), then a line read, so that the user confirms
+// with Enter before the sound goes on.
+class ConsoleDeviceErrors final : public wave::DeviceErrorReporter {
+ public:
+  explicit ConsoleDeviceErrors(console::Console& console) : console_(console) {}
+  void showAndWaitEnter(std::string_view text) override;
+
+ private:
+  console::Console& console_;
+};
+
 class Program {
  public:
-  explicit Program(const Options& options);
+  // waveOut: the sound device; none: the system's.
+  explicit Program(const Options& options,
+                   std::unique_ptr<platform::WaveOutDevice> waveOut = nullptr);
+  ~Program();
+  Program(const Program&) = delete;
+  Program& operator=(const Program&) = delete;
   console::Console& console() { return *console_; }
+  wave::WavePlayer& player() { return *player_; }
   bool headless() const { return headless_ != nullptr; }
+  platform::HeadlessWindow* headlessWindow() { return headless_; }
 
  private:
   std::unique_ptr<platform::WindowBackend> window_;
   platform::HeadlessWindow* headless_ = nullptr;
   std::unique_ptr<platform::ToneSound> tones_;
   std::unique_ptr<console::Console> console_;
+  std::unique_ptr<platform::WaveOutDevice> waveOut_;
+  std::unique_ptr<ConsoleDeviceErrors> deviceErrors_;
+  std::unique_ptr<wave::WavePlayer> player_;
 };
 
 // The console demo: coloured text, scrolling, a line read with echo and the

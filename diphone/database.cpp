@@ -1,6 +1,7 @@
 #include "diphone/database.h"
 
 #include <algorithm>
+#include <array>
 #include <system_error>
 
 #include "diphone/letter_rules.h"
@@ -28,6 +29,18 @@ fs::path configuredDirectory(const fs::path& configFile, std::string_view key,
 bool isDirectory(const fs::path& p) {
   std::error_code ec;
   return !p.empty() && fs::is_directory(p, ec);
+}
+
+// The whole file, through the stream's own read, which reports a read error
+// (a directory, a device gone) as a state where a buffer iterator would throw.
+bool readWholeFile(const fs::path& file, std::vector<std::uint8_t>& bytes) {
+  std::ifstream in(file, std::ios::binary);
+  if (!in) return false;
+  std::array<char, 16384> chunk{};
+  while (in.read(chunk.data(), chunk.size()) || in.gcount() > 0) {
+    bytes.insert(bytes.end(), chunk.begin(), chunk.begin() + in.gcount());
+  }
+  return !in.bad();
 }
 
 std::string upperAscii(std::string_view s) {
@@ -108,15 +121,16 @@ StartResult DiphoneDatabase::diphoneStart() {
       configuredDirectory(locations_.configFile, "DIRDIFONES", locations_.defaultDiphoneDir);
   if (!isDirectory(diphoneDir_)) return StartResult::noDatabase;
 
-  std::ifstream indexFile(paths::findNoCase(diphoneDir_, settings_.baseName + ".IND"),
-                          std::ios::binary);
-  if (!indexFile) return StartResult::noDatabase;
-  const std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(indexFile)),
-                                        std::istreambuf_iterator<char>());
-  if (indexFile.bad()) return StartResult::noDatabase;
+  std::vector<std::uint8_t> bytes;
+  if (!readWholeFile(paths::findNoCase(diphoneDir_, settings_.baseName + ".IND"), bytes)) {
+    return StartResult::noDatabase;
+  }
 
   const fs::path dataPath = paths::findNoCase(diphoneDir_, settings_.baseName + ".DIF");
   std::error_code ec;
+  // A directory opens as a stream on this system and fails only on the
+  // first read; only a plain file can hold units.
+  if (!fs::is_regular_file(dataPath, ec)) return StartResult::noDatabase;
   const std::uintmax_t dataSize = fs::file_size(dataPath, ec);
   data_.open(dataPath, std::ios::binary);
   if (ec || !data_) {

@@ -1,6 +1,7 @@
 #include "diphone/letter_rules.h"
 
 #include <algorithm>
+#include <array>
 #include <fstream>
 #include <iterator>
 
@@ -163,7 +164,12 @@ void forEachLine(std::string_view content, std::size_t maxLine, F&& f) {
 bool readFile(const std::filesystem::path& file, std::string& content) {
   std::ifstream in(file, std::ios::binary);
   if (!in) return false;
-  content.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  // The stream's read turns a read error (a directory) into its bad state;
+  // a buffer iterator would throw instead.
+  content.clear();
+  std::array<char, 16384> chunk{};
+  while (in.read(chunk.data(), chunk.size()) || in.gcount() > 0)
+    content.append(chunk.data(), static_cast<std::size_t>(in.gcount()));
   return !in.bad();
 }
 

@@ -20,8 +20,17 @@ WaveResult RecordingWaveOut::open(const PcmFormat& format, MessagePump& notify) 
   return WaveResult::ok;
 }
 
+bool RecordingWaveOut::holds(const WaveBlock& block) const {
+  return std::any_of(queue_.begin(), queue_.end(),
+                     [&](const Queued& q) { return q.block == &block; });
+}
+
 WaveResult RecordingWaveOut::prepare(WaveBlock& block) {
   if (!open_) return WaveResult::invalidHandle;
+  if (holds(block)) {
+    ++reusedWhileQueued_;
+    return WaveResult::stillPlaying;
+  }
   if (prepareResult_ != WaveResult::ok) return prepareResult_;
   block.flags = waveflags::Prepared;
   return WaveResult::ok;
@@ -31,6 +40,10 @@ WaveResult RecordingWaveOut::write(WaveBlock& block) {
   if (!open_) return WaveResult::invalidHandle;
   if (writeResult_ != WaveResult::ok) return writeResult_;
   if ((block.flags & waveflags::Prepared) == 0) return WaveResult::error;
+  if (holds(block)) {
+    ++reusedWhileQueued_;
+    return WaveResult::stillPlaying;
+  }
   block.flags = (block.flags | waveflags::InQueue) & ~waveflags::Done;
   Submission s;
   s.format = format_;
@@ -41,16 +54,14 @@ WaveResult RecordingWaveOut::write(WaveBlock& block) {
     block.flags = (block.flags & ~waveflags::InQueue) | waveflags::Done;
     post(&block);
   } else {
-    queue_.push_back(&block);
+    queue_.push_back({&block, submissions_.back().bytes});
   }
   return WaveResult::ok;
 }
 
 WaveResult RecordingWaveOut::unprepare(WaveBlock& block) {
   if (!open_) return WaveResult::invalidHandle;
-  if (std::find(queue_.begin(), queue_.end(), &block) != queue_.end()) {
-    return WaveResult::stillPlaying;
-  }
+  if (holds(block)) return WaveResult::stillPlaying;
   if (unprepareResult_ != WaveResult::ok) return unprepareResult_;
   block.flags &= ~waveflags::Prepared;
   return WaveResult::ok;
@@ -77,10 +88,22 @@ void RecordingWaveOut::scriptOpenResults(std::vector<WaveResult> results) {
 
 bool RecordingWaveOut::completeNext() {
   if (queue_.empty()) return false;
-  WaveBlock* block = queue_.front();
+  WaveBlock* block = queue_.front().block;
+  // What the device plays is what the block holds at the end, not at the
+  // write.
+  if (block->length != queue_.front().bytes.size() ||
+      !std::equal(block->data, block->data + block->length, queue_.front().bytes.begin())) {
+    ++reusedWhileQueued_;
+  }
   queue_.pop_front();
   block->flags = (block->flags & ~waveflags::InQueue) | waveflags::Done;
   post(block);
+  return true;
+}
+
+bool RecordingWaveOut::noticeEarly() {
+  if (queue_.empty()) return false;
+  post(queue_.front().block);
   return true;
 }
 

@@ -37,6 +37,9 @@ class RecordingWaveOut final : public WaveOutDevice {
   void setUnprepareResult(WaveResult result) { unprepareResult_ = result; }
   // Reports the oldest queued block done; false when none is queued.
   bool completeNext();
+  // Posts a done notice for the oldest queued block but keeps playing it,
+  // as a device that reports too early; false when none is queued.
+  bool noticeEarly();
   std::size_t completeAll();
 
   bool isOpen() const { return open_; }
@@ -47,6 +50,9 @@ class RecordingWaveOut final : public WaveOutDevice {
   // Formats of the successful opens, in order.
   const std::vector<PcmFormat>& opens() const { return opens_; }
   const std::vector<Submission>& submissions() const { return submissions_; }
+  // Blocks whose bytes changed, or that were written again, while the
+  // device still held them: the owner reused memory it had lent.
+  int reusedWhileQueued() const { return reusedWhileQueued_; }
   void clearSubmissions() { submissions_.clear(); }
 
  private:
@@ -60,7 +66,14 @@ class RecordingWaveOut final : public WaveOutDevice {
   WaveResult prepareResult_ = WaveResult::ok;
   WaveResult writeResult_ = WaveResult::ok;
   WaveResult unprepareResult_ = WaveResult::ok;
-  std::deque<WaveBlock*> queue_;
+  struct Queued {
+    WaveBlock* block;
+    std::vector<std::uint8_t> bytes;  // as written
+  };
+  bool holds(const WaveBlock& block) const;
+
+  std::deque<Queued> queue_;
+  int reusedWhileQueued_ = 0;
   int openAttempts_ = 0;
   int resets_ = 0;
   int closes_ = 0;

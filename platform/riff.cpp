@@ -7,7 +7,23 @@ namespace lamina::riff {
 
 namespace {
 
-constexpr std::size_t kFormatRecord = 16;
+// WAVE_FORMAT_EXTENSIBLE: the real tag is the first two bytes of the
+// subformat GUID at offset 24; the other fourteen are the same for every
+// tag.
+constexpr std::uint16_t kTagPcm = 1;
+constexpr std::uint16_t kTagExtensible = 0xFFFE;
+constexpr std::size_t kExtensibleRecord = 40;
+constexpr std::array<std::uint8_t, 14> kSubformatTail{0x00, 0x00, 0x00, 0x00, 0x10, 0x00, 0x80,
+                                                      0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
+
+// Whether the format record (as much as the chunk holds) is integer PCM.
+bool isPcm(std::span<const std::uint8_t> record) {
+  const std::uint16_t tag = le16(record, 0);
+  if (tag == kTagPcm) return true;
+  if (tag != kTagExtensible || record.size() < kExtensibleRecord) return false;
+  return le16(record, 24) == kTagPcm &&
+         std::equal(kSubformatTail.begin(), kSubformatTail.end(), record.begin() + 26);
+}
 
 constexpr std::array<std::uint8_t, kWaveHeaderSize> kTemplate{
     'R', 'I', 'F', 'F', 0xFF, 0xFF, 0xFF, 0xFF, 'W', 'A',  'V',  'E',  'f',  'm',  't',
@@ -59,6 +75,8 @@ std::string_view resultText(WaveReadResult result) {
       return "no data chunk";
     case WaveReadResult::shortData:
       return "the data chunk runs past the end of the file";
+    case WaveReadResult::notPcm:
+      return "the samples are not integer PCM";
   }
   return "unknown wave read result";
 }
@@ -116,10 +134,11 @@ WaveReadResult walkWave(ChunkSource& source, const WalkRules& rules, WaveChunks&
     if (length > rules.maxChunk) return WaveReadResult::oversized;
     std::uint64_t rest = length;
     if (isFormat) {
-      std::array<std::uint8_t, kFormatRecord> record{};
-      const std::size_t n = std::min<std::size_t>(length, kFormatRecord);
+      std::array<std::uint8_t, kExtensibleRecord> record{};
+      const std::size_t n = std::min<std::size_t>(length, kExtensibleRecord);
       if (!readAll(source, std::span(record).first(n))) return WaveReadResult::truncated;
-      out.format.formatTag = le16(record, 0);
+      if (n >= 2 && !isPcm(std::span(record).first(n))) return WaveReadResult::notPcm;
+      out.format.formatTag = kTagPcm;
       out.format.channels = le16(record, 2);
       out.format.samplesPerSecond = le32(record, 4);
       out.format.averageBytesPerSecond = le32(record, 8);

@@ -72,6 +72,7 @@ enum class WaveReadResult {
   oversized = 4,    // a chunk before the data is longer than the reader may hold
   noDataChunk = 5,  // the chunks end without a "data" chunk
   shortData = 6,    // the data chunk runs past the end; the bytes present are given
+  notPcm = 7,       // the samples are not integer PCM (float, compressed, ...)
 };
 std::string_view resultText(WaveReadResult result);
 
@@ -124,6 +125,9 @@ struct WaveChunks {
 // Walks the chunks from the RIFF head to the first "data" chunk, stepping
 // over the pad byte after every odd-length chunk, and leaves the source at
 // the first sample. A "data" chunk before any "fmt " chunk is noFormat.
+// Samples that are not integer PCM would play as loud noise, so a format
+// tag other than 1 is notPcm; WAVE_FORMAT_EXTENSIBLE is taken only with the
+// PCM subformat, and is then given as tag 1.
 WaveReadResult walkWave(ChunkSource& source, const WalkRules& rules, WaveChunks& out);
 
 // The walk over an image in memory, with the data span: cut to the image

@@ -35,6 +35,14 @@ std::size_t peak(std::span<const std::uint8_t> b, std::size_t from, std::size_t 
 
 }  // namespace
 
+std::size_t frameBytes(std::uint16_t bits, std::uint16_t channels) {
+  return std::max<std::size_t>(1, std::size_t{(bits + 7u) / 8u} * channels);
+}
+
+std::size_t wholeFrames(std::size_t bytes, std::size_t frame) {
+  return frame == 0 ? bytes : bytes - bytes % frame;
+}
+
 bool makeWaveHeader(std::span<std::uint8_t> image, std::uint32_t dataLength, std::uint32_t rate,
                     std::uint16_t bits, std::uint16_t channels) {
   return riff::writeWaveHeader(image, dataLength, rate, bits, channels);
@@ -151,6 +159,9 @@ void WavePlayer::waveBlockDone(std::uintptr_t block) {
   const WaveResult result = device_.unprepare(slot->header);
   if (result != WaveResult::ok && reporter_ != nullptr)
     reporter_->showAndWaitEnter(deviceErrorText(result));
+  // A notice that comes while the device still holds the block does not
+  // free it: its own completion will.
+  if (result == WaveResult::stillPlaying) return;
   slot->submitted = false;
   if (queued_ > 0) --queued_;
 }
@@ -182,18 +193,31 @@ bool WavePlayer::queueBlock(std::span<const std::uint8_t> source) {
     pump_.sleepPumping(kSlotWaitMs);
   }
   if (!deviceOpen_) return false;
-  const std::size_t length = std::min(source.size(), kBlockSize);
+  // Slots are taken in turn, but only one the device has given back: a slot
+  // still queued there may be read at any moment.
+  std::size_t next = currentSlot_;
+  for (std::size_t tried = 0;; ++tried) {
+    if (tried == kSlotCount) return false;
+    next = next % kSlotCount + 1;
+    if (!slots_[next - 1].submitted) break;
+  }
+  // The device takes whole frames only: a cut frame would shift every
+  // sample that follows it on the device, this sound's and the next one's.
+  const std::size_t frame = frameBytes(bits_, channels_);
+  const std::size_t minBlock = (kMinBlock + frame - 1) / frame * frame;
+  if (minBlock > kBlockSize) return false;
+  const std::size_t length = wholeFrames(std::min(source.size(), kBlockSize), frame);
   ++queued_;
-  currentSlot_ = currentSlot_ % kSlotCount + 1;
+  currentSlot_ = next;
   Slot& slot = slots_[currentSlot_ - 1];
 
   const bool eightBitMono = bits_ == 8 && channels_ == 1;
-  const std::size_t submitted = std::max(length, kMinBlock);
-  if (length < kMinBlock) {
+  const std::size_t submitted = std::max(length, minBlock);
+  if (length < minBlock) {
     // Silence after the block's own bytes: 128 for unsigned 8-bit samples.
     const std::uint8_t silence = bits_ == 8 ? 128 : 0;
     std::fill(slot.data.begin() + static_cast<std::ptrdiff_t>(length),
-              slot.data.begin() + static_cast<std::ptrdiff_t>(kMinBlock), silence);
+              slot.data.begin() + static_cast<std::ptrdiff_t>(minBlock), silence);
   }
   std::copy_n(source.begin(), length, slot.data.begin());
   if (eightBitMono && length != kBlockSize && length > 0) slot.data[length - 1] = 128;
@@ -227,6 +251,11 @@ WaveResult WavePlayer::playSamples(std::span<const std::uint8_t> data, std::uint
       result != WaveResult::ok)
     return result;
 
+  // A partial frame at the end is not sound; it is left out. Compressed
+  // sound reaches the device as 8-bit mono, whose frames are single bytes.
+  const std::size_t frame = compress ? 1 : frameBytes(bits, channels);
+  data = data.first(wholeFrames(data.size(), frame));
+  const std::size_t blockBytes = wholeFrames(kBlockSize, frame);
   std::size_t done = 0;
   while (done < data.size()) {
     while (queued_ >= static_cast<int>(kSlotCount)) {
@@ -240,7 +269,7 @@ WaveResult WavePlayer::playSamples(std::span<const std::uint8_t> data, std::uint
       waveStop();
       return WaveResult::ok;
     }
-    const std::size_t n = std::min(data.size() - done, kBlockSize);
+    const std::size_t n = std::min(data.size() - done, blockBytes);
     auto piece = data.subspan(done, n);
     if (compress) {
       std::copy(piece.begin(), piece.end(), compressBuffer_.begin());
@@ -272,9 +301,13 @@ WaveResult WavePlayer::playWaveStream(std::istream& in) {
       chunks.formatLength >= 16) {
     const riff::WaveFormat& f = chunks.format;
     result = WaveResult::ok;
-    std::uint64_t remaining = chunks.dataLength;
+    const std::size_t frame = frameBytes(f.bitsPerSample, f.channels);
+    // Pieces of whole frames, so that a read never splits one; the odd
+    // bytes of a last partial frame are not sound and are not read.
+    std::uint64_t remaining = wholeFrames(chunks.dataLength, frame);
     while (remaining > 0) {
-      const std::size_t got = source.read(std::span(readBuffer_).first(filePieceSize(remaining)));
+      const std::size_t want = wholeFrames(filePieceSize(remaining), frame);
+      const std::size_t got = source.read(std::span(readBuffer_).first(want));
       if (got == 0) {
         result = WaveResult::notPlayable;
         break;

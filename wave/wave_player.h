@@ -46,6 +46,11 @@ std::size_t dropPeriods(std::span<std::uint8_t> buffer, unsigned bits, std::uint
 // left: never leaves a rest shorter than the minimum block.
 std::size_t filePieceSize(std::uint64_t remaining);
 
+// Bytes of one frame (one sample of every channel); at least 1.
+std::size_t frameBytes(std::uint16_t bits, std::uint16_t channels);
+// bytes cut down to whole frames.
+std::size_t wholeFrames(std::size_t bytes, std::size_t frame);
+
 // The English text shown for a failed unprepare; empty for the codes that
 // have none.
 std::string_view deviceErrorText(platform::WaveResult result);

@@ -33,6 +33,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     player.playWaveStream(in);
   }
 
+  // What the device was given: whole frames only, and no block touched
+  // while the device held it.
+  for (const auto& sub : device.submissions()) {
+    const std::size_t frame =
+        lamina::wave::frameBytes(sub.format.bitsPerSample, sub.format.channels);
+    if (sub.bytes.size() % frame != 0) __builtin_trap();
+  }
+  if (device.reusedWhileQueued() != 0) __builtin_trap();
+
   std::vector<std::uint8_t> buffer(body.begin(), body.end());
   static constexpr std::uint32_t kRates[] = {11025, 16537, 22050, 8000};
   lamina::wave::dropPeriods(buffer, (mode & 8) != 0 ? 16 : 8, kRates[(mode >> 4) & 3]);

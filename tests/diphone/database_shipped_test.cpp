@@ -3,6 +3,7 @@
 // 8-bit 11025 Hz wave file.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -71,6 +72,32 @@ TEST_F(ShippedVoice, HoldsEveryListedUnitStartingAndEndingOnTheZeroLine) {
   for (std::size_t i = 1; i < db.index().size(); ++i) {
     EXPECT_LT(compareUnitNames(db.index()[i - 1].name, db.index()[i].name), 0);
   }
+}
+
+TEST_F(ShippedVoice, EveryUnitCutAsTheSpeakerCutsItEndsOnTheMidlineWithItsSound) {
+  // The default settings: unstressed units of three or more characters lose
+  // the cut length from their end, which must take only held sound.
+  const SynthesisSettings defaults;
+  auto loud = [](const std::vector<std::uint8_t>& s) {
+    return std::count_if(s.begin(), s.end(),
+                         [](std::uint8_t v) { return std::abs(int{v} - 128) > 20; });
+  };
+  ASSERT_GT(db.index().size(), 100u);
+  int cutUnits = 0;
+  for (const UnitRecord& r : db.index()) {
+    if (r.name.size() < 3) continue;
+    ++cutUnits;
+    const auto cut = static_cast<std::size_t>(defaults.cutLength);
+    std::size_t length = r.length > cut ? r.length - cut : 0;
+    length = std::max<std::size_t>(length, std::min<std::size_t>(defaults.keepLength, r.length));
+    std::vector<std::uint8_t> whole, kept;
+    ASSERT_TRUE(db.readUnit(r, r.length, whole)) << r.name;
+    ASSERT_TRUE(db.readUnit(r, length, kept)) << r.name;
+    ASSERT_GT(kept.size(), 100u) << r.name << " shrinks to nothing";
+    EXPECT_NEAR(kept.back(), 128, 20) << r.name << " clicks at its join";
+    EXPECT_GE(loud(kept) * 4, loud(whole) * 3) << r.name << " loses its sound to the cut";
+  }
+  EXPECT_GT(cutUnits, 100);
 }
 
 TEST_F(ShippedVoice, EveryRecordedSoundIsAnEightBitMonoWaveFile) {

@@ -69,6 +69,26 @@ TEST_F(DatabaseTest, MissingRulesOrExceptionsGiveCodeTwo) {
   EXPECT_EQ(db.diphoneStart(), StartResult::noRules);
 }
 
+TEST_F(DatabaseTest, ADirectoryInPlaceOfADataFileGivesItsCode) {
+  writeDatabase({{"$A", {10, 1}}});
+  const fs::path dir = root_ / "difones";
+  for (auto [file, code] : {std::pair{"DIFONES2.IND", StartResult::noDatabase},
+                            std::pair{"DIFONES2.DIF", StartResult::noDatabase},
+                            std::pair{"regras.rgr", StartResult::noRules},
+                            std::pair{"portug.exc", StartResult::noRules}}) {
+    const fs::path saved = root_ / "saved";
+    fs::rename(dir / file, saved);
+    fs::create_directory(dir / file);
+    DiphoneDatabase db(rules_, locations());
+    EXPECT_EQ(db.diphoneStart(), code) << file;
+    EXPECT_FALSE(db.ready()) << file;
+    fs::remove(dir / file);
+    fs::rename(saved, dir / file);
+  }
+  DiphoneDatabase db(rules_, locations());
+  EXPECT_EQ(db.diphoneStart(), StartResult::ready) << "every file back in place";
+}
+
 TEST_F(DatabaseTest, ConfigurationKeysOverrideTheBuiltInDirectories) {
   fs::create_directories(root_ / "other" / "sons");
   fs::create_directories(root_ / "other" / "base");

@@ -138,5 +138,38 @@ TEST(RiffWalk, RefusesMissingChunksAndWrongOrder) {
   EXPECT_EQ(w.chunks.format.channels, 2);
 }
 
+// WAVE_FORMAT_EXTENSIBLE record of 40 bytes for 16-bit stereo with the
+// given subformat tag.
+Bytes extensibleBody(std::uint8_t subTag) {
+  Bytes v = formatBody();
+  v[0] = 0xFE;
+  v[1] = 0xFF;
+  const Bytes ext = {22, 0, 16,   0, 3,    0, 0, 0,    subTag, 0,    0,    0,
+                     0,  0, 0x10, 0, 0x80, 0, 0, 0xAA, 0,      0x38, 0x9B, 0x71};
+  v.insert(v.end(), ext.begin(), ext.end());
+  return v;
+}
+
+TEST(RiffWalk, OnlyIntegerPcmSamplesAreAccepted) {
+  WaveImage w;
+  const Bytes pcm = extensibleBody(1);
+  // Float, A-law, extensible float, extensible cut before its subformat.
+  Bytes alaw = formatBody();
+  alaw[0] = 6;
+  for (const Bytes& body :
+       {Bytes{3, 0, 1, 0}, alaw, extensibleBody(3), Bytes(pcm.begin(), pcm.begin() + 18)}) {
+    Bytes v = riffHead();
+    chunk(v, "fmt ", static_cast<std::uint32_t>(body.size()), body);
+    chunk(v, "data", 2, {1, 2});
+    EXPECT_EQ(readWaveImage(v, {}, w), WaveReadResult::notPcm) << body.size();
+  }
+  Bytes v = riffHead();
+  chunk(v, "fmt ", 40, pcm);
+  chunk(v, "data", 2, {1, 2});
+  ASSERT_EQ(readWaveImage(v, {}, w), WaveReadResult::ok);
+  EXPECT_EQ(w.chunks.format.formatTag, 1);
+  EXPECT_EQ(w.chunks.format.bitsPerSample, 16);
+}
+
 }  // namespace
 }  // namespace lamina::riff

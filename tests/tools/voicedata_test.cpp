@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <numbers>
 #include <vector>
@@ -76,6 +77,33 @@ TEST(SoundEdit, TrimmedPiecesStartAndEndOnTheZeroLine) {
   EXPECT_EQ(piece.back(), 128);
   EXPECT_EQ(piece[50 + 200], 56);  // the middle is untouched
   EXPECT_TRUE(trimAndFade(Bytes(100, 129), 2, 10, 10).empty());
+}
+
+TEST(SoundEdit, UnitsFitTheSpeakersCut) {
+  // A vowel-like wave with a period of 80 samples, long and short.
+  for (std::size_t length : {2000u, 300u}) {
+    Bytes sound(length);
+    for (std::size_t i = 0; i < length; ++i)
+      sound[i] = static_cast<std::uint8_t>(
+          128 + std::lround(100 * std::sin(static_cast<double>(i) * 2 * std::numbers::pi / 80)));
+    const Bytes piece = trimAndFade(sound, 2, 0, 40);
+    const Bytes unit = fitToCut(piece, kSpeakerCut, 40);
+    ASSERT_GT(unit.size(), kSpeakerCut) << length;
+    const std::size_t kept = unit.size() - kSpeakerCut;
+    EXPECT_GE(kept + 40 + 80, piece.size()) << "no more than a period of sound is lost";
+    EXPECT_TRUE(
+        std::equal(unit.begin(), unit.begin() + static_cast<std::ptrdiff_t>(kept), piece.begin()));
+    EXPECT_NEAR(unit[kept - 1], 128, 5) << length;
+    EXPECT_GE(unit[kept], unit[kept - 1]) << "the wave rises on at the cut";
+    EXPECT_LE(unit[kept] - unit[kept - 1], 12) << "the held sound goes on without a step";
+    // The held sound carries the same period on, then ends on the midline.
+    if (length == 2000) {
+      for (std::size_t j = kept; j < kept + 100; ++j) ASSERT_EQ(unit[j], unit[j - 80]) << j;
+    }
+    EXPECT_EQ(unit.back(), 128);
+    EXPECT_GT(*std::max_element(unit.begin(), unit.begin() + static_cast<std::ptrdiff_t>(kept)),
+              200);
+  }
 }
 
 TEST(SoundEdit, DownsamplingHalvesTheRateAndKeepsLowTones) {

@@ -304,6 +304,17 @@ TEST_F(WavePlayerTest, OddChunksAreFollowedByAPadByteInFilesAndImages) {
   ASSERT_EQ(device.submissions().size(), 2u);
   EXPECT_EQ(device.submissions()[0].bytes, samples);
   EXPECT_EQ(device.submissions()[1].bytes, samples);
+
+  // An odd "fmt " chunk (a record with one byte more) is padded as well.
+  std::vector<std::uint8_t> oddFormat = {'R', 'I', 'F', 'F', 0, 0, 0, 0, 'W', 'A', 'V', 'E'};
+  std::vector<std::uint8_t> record(head.begin() + 20, head.begin() + 36);
+  record.push_back(0);
+  appendChunk(oddFormat, "fmt ", record);
+  oddFormat.push_back(0xEE);
+  appendChunk(oddFormat, "data", samples);
+  TempFile f2(oddFormat);
+  EXPECT_EQ(player.playWaveFile(f2.path()), platform::WaveResult::ok);
+  EXPECT_EQ(device.submissions().at(2).bytes, samples);
 }
 
 TEST_F(WavePlayerTest, FilesThatCannotPlayGiveMinusOne) {
@@ -340,6 +351,16 @@ TEST_F(WavePlayerTest, FilesThatCannotPlayGiveMinusOne) {
   EXPECT_EQ(player.playWaveFile(f4.path()), platform::WaveResult::notPlayable);
   EXPECT_EQ(player.playWaveFile("no/such/file.wav"), platform::WaveResult::notPlayable);
   EXPECT_EQ(device.submissions().size(), 1u);
+}
+
+TEST_F(WavePlayerTest, FloatSamplesAreRefusedAsDamaged) {
+  completeWhenIdle();
+  auto image = waveImage(ramp(1600), 11025, 32, 1);
+  image[20] = 3;  // IEEE float: as integers the samples would be loud noise
+  TempFile f(image);
+  EXPECT_EQ(player.playWaveFile(f.path()), platform::WaveResult::notPlayable);
+  EXPECT_EQ(player.playWaveMemory(image), platform::WaveResult::notPlayable);
+  EXPECT_EQ(device.openAttempts(), 0);
 }
 
 TEST_F(WavePlayerTest, UnplayableFormatsAreRefusedByTheDevice) {
@@ -406,6 +427,56 @@ TEST_F(WavePlayerTest, NoFreeSlotWithinTwoSecondsDropsTheBlock) {
   std::vector<std::uintptr_t> users;
   for (const auto& s : device.submissions()) users.push_back(s.user);
   EXPECT_EQ(users, (std::vector<std::uintptr_t>{1, 2, 3, 4, 1}));
+}
+
+TEST_F(WavePlayerTest, EveryBlockIsWholeFramesSoTheNextSoundIsNotShifted) {
+  completeWhenIdle();
+  // An odd 16-bit data chunk, a file cut in the middle of a frame, a long
+  // stereo image and a short 24-bit one, then a 16-bit sound that must
+  // start on its own first sample.
+  TempFile odd(waveFile(ramp(1001), 11025, 16, 1));
+  EXPECT_EQ(player.playWaveFile(odd.path()), platform::WaveResult::ok);
+  auto cut = waveFile(ramp(3000), 11025, 16, 1);
+  cut.resize(44 + 999);
+  TempFile cutFile(cut);
+  EXPECT_EQ(player.playWaveFile(cutFile.path()), platform::WaveResult::notPlayable);
+  EXPECT_EQ(player.playWaveMemory(waveImage(ramp(3 * 65534 + 7), 11025, 16, 2)),
+            platform::WaveResult::ok);
+  EXPECT_EQ(player.playWaveMemory(waveImage(ramp(100), 11025, 24, 1)), platform::WaveResult::ok);
+  const auto next = ramp(512);
+  TempFile nextFile(waveFile(next, 11025, 16, 1));
+  EXPECT_EQ(player.playWaveFile(nextFile.path()), platform::WaveResult::ok);
+
+  std::vector<std::size_t> sizes;
+  for (const auto& sub : device.submissions()) {
+    const std::size_t frame = sub.format.bitsPerSample / 8u * sub.format.channels;
+    EXPECT_EQ(sub.bytes.size() % frame, 0u) << sub.bytes.size() << " bytes, frame " << frame;
+    sizes.push_back(sub.bytes.size());
+  }
+  EXPECT_EQ(sizes, (std::vector<std::size_t>{1000, 998, 65532, 65532, 65532, 256, 258, 512}));
+  EXPECT_EQ(device.submissions().back().bytes, next);
+}
+
+TEST_F(WavePlayerTest, ASlotIsReusedOnlyAfterItsOwnCompletion) {
+  pump.setIdleHook([this] { device.completeNext(); });
+  ASSERT_EQ(player.openWaveDevice(11025, 8, 1), platform::WaveResult::ok);
+  for (int i = 0; i < 4; ++i) ASSERT_TRUE(player.queueBlock(ramp(300)));
+  device.completeNext();  // slot 1, really done
+  pump.pumpMessages();
+  device.noticeEarly();  // slot 2 reported while the device still plays it
+  pump.pumpMessages();
+  EXPECT_EQ(reporter.texts,
+            (std::vector<std::string>{
+                "The data block pointed to by the pwh parameter is still in queue"}));
+  EXPECT_EQ(player.queuedBlocks(), 3) << "the early notice freed nothing";
+  for (int i = 0; i < 3; ++i) ASSERT_TRUE(player.queueBlock(std::vector<std::uint8_t>(300, 9)));
+  device.completeAll();
+  pump.pumpMessages();
+  EXPECT_EQ(device.reusedWhileQueued(), 0);
+  std::vector<std::uintptr_t> users;
+  for (const auto& sub : device.submissions()) users.push_back(sub.user);
+  EXPECT_EQ(users, (std::vector<std::uintptr_t>{1, 2, 3, 4, 1, 2, 3}));
+  EXPECT_EQ(player.queuedBlocks(), 0);
 }
 
 TEST_F(WavePlayerTest, FailedSubmissionDoesNotStayCounted) {

@@ -101,7 +101,10 @@ std::vector<std::uint8_t> speakUnit(const std::string& phonemes) {
       endMs < 0 ? total : std::min(total, static_cast<std::size_t>(endMs) * 22050 / 1000);
   const std::span<const std::int16_t> piece(c.samples.data() + begin, end - begin);
   const auto sound = downsampleTo8Bit(piece, kGain);
-  return trimAndFade(sound, 2, 220, 40);
+  constexpr std::size_t kEndFade = 40;
+  const auto trimmed = trimAndFade(sound, 2, 220, kEndFade);
+  if (trimmed.empty()) return {};
+  return fitToCut(trimmed, kSpeakerCut, kEndFade);
 }
 
 int buildLetters(const fs::path& lettersFile, const fs::path& outDir) {

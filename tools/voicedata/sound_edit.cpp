@@ -77,6 +77,96 @@ std::vector<std::uint8_t> trimAndFade(std::span<const std::uint8_t> sound, int t
   return out;
 }
 
+std::vector<std::uint8_t> fitToCut(std::span<const std::uint8_t> unit, std::size_t cut,
+                                   std::size_t endFade) {
+  // Pitch periods of the voice at 11025 Hz: 55 to 275 Hz.
+  constexpr std::size_t kShortestPeriod = 40;
+  constexpr std::size_t kLongestPeriod = 200;
+  // How far before the end fade the crossing is looked for.
+  constexpr std::size_t kSearch = 400;
+  auto dist = [](std::uint8_t v) { return std::abs(int{v} - 128); };
+
+  std::vector<std::uint8_t> out;
+  const std::size_t n = unit.size();
+  const std::size_t settled = n > endFade + 1 ? n - endFade : std::min<std::size_t>(n, 1);
+  // The last kept sample k: the latest one nearest the midline whose next
+  // sample rises, so that the repeated period continues the wave.
+  // Without one (a unit too short to search) the unit is kept whole.
+  std::size_t k = n > 0 ? n - 1 : 0;
+  int best = 256;
+  const std::size_t from = settled > kSearch ? settled - kSearch : 0;
+  for (std::size_t i = from; i + 1 < settled; ++i) {
+    if (unit[i + 1] < unit[i]) continue;
+    // Later candidates win ties and near ties: they keep more of the sound.
+    if (dist(unit[i]) <= best || (dist(unit[i]) <= 2 && best <= 2)) {
+      best = dist(unit[i]);
+      k = i;
+    }
+  }
+  const std::size_t end = std::min(n, k + 1);
+  out.assign(unit.begin(), unit.begin() + static_cast<std::ptrdiff_t>(end));
+
+  // The period: the lag with the best match of the last stretch with the
+  // one before it.
+  std::size_t period = 0;
+  double bestCorr = 0;
+  for (std::size_t p = kShortestPeriod; p <= kLongestPeriod && 2 * p <= end; ++p) {
+    const std::size_t w = std::min<std::size_t>(end - p, 2 * kLongestPeriod);
+    double xy = 0, xx = 0, yy = 0;
+    for (std::size_t j = 1; j <= w; ++j) {
+      const double x = int{unit[end - j]} - 128;
+      const double y = int{unit[end - j - p]} - 128;
+      xy += x * y;
+      xx += x * x;
+      yy += y * y;
+    }
+    const double corr = xx > 0 && yy > 0 ? xy / std::sqrt(xx * yy) : 0;
+    if (corr > bestCorr) {
+      bestCorr = corr;
+      period = p;
+    }
+  }
+  if (period == 0) period = std::min<std::size_t>(end, kLongestPeriod);
+
+  // The loop runs from just after a sample s in the same phase as the last
+  // kept one (rising, nearest its value, about a period back) to the end, so
+  // that it follows on from the kept sound, and from itself, without a step.
+  std::size_t loopStart = end - period;
+  if (end >= 2 && period > 1) {
+    const std::size_t slack = period / 4;
+    const std::size_t lo = end - period > slack ? end - period - slack : 0;
+    const std::size_t hi = std::min(end - period + slack, end - 2);
+    int closest = 256;
+    for (std::size_t i = lo; i <= hi; ++i) {
+      if (unit[i + 1] < unit[i]) continue;
+      const int d = std::abs(int{unit[i]} - int{unit[k]});
+      const std::size_t off = i > end - period ? i - (end - period) : end - period - i;
+      const std::size_t bestOff =
+          loopStart > end - period ? loopStart - (end - period) : end - period - loopStart;
+      if (d < closest || (d == closest && off < bestOff)) {
+        closest = d;
+        loopStart = i;
+      }
+    }
+    if (closest < 256) ++loopStart;
+  }
+  const std::size_t loop = end - loopStart;
+
+  // The held sound, fading out over its last half so the whole unit ends on
+  // the midline without a step.
+  const std::size_t fade = std::max<std::size_t>(1, cut / 2);
+  for (std::size_t j = 0; j < cut; ++j) {
+    std::uint8_t v = 128;
+    if (loop > 0) v = unit[loopStart + j % loop];
+    if (j + fade >= cut) {
+      const double g = static_cast<double>(cut - 1 - j) / static_cast<double>(fade);
+      v = toUnsigned8((int{v} - 128) * g);
+    }
+    out.push_back(v);
+  }
+  return out;
+}
+
 std::vector<std::uint8_t> dtmfTone(double lowHz, double highHz, double seconds) {
   const auto count = static_cast<std::size_t>(seconds * kOutputRate);
   std::vector<std::uint8_t> out(count);

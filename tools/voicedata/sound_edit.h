@@ -21,6 +21,19 @@ std::vector<std::uint8_t> downsampleTo8Bit(std::span<const std::int16_t> samples
 std::vector<std::uint8_t> trimAndFade(std::span<const std::uint8_t> sound, int threshold,
                                       std::size_t keep, std::size_t fade);
 
+// The speaker shortens every unstressed unit by a fixed number of bytes
+// from its end (400 unless the settings say otherwise).
+inline constexpr std::size_t kSpeakerCut = 400;
+
+// Makes a unit (trimmed and faded, `endFade` samples of fade at its end) fit
+// the speaker's cut of `cut` bytes: the unit is ended at a rising crossing
+// of the midline close to its natural end, and `cut` bytes of its last pitch
+// period, repeated and fading out, follow. So a cut unit ends on that
+// crossing with all its sound, and a whole one holds its last sound a little
+// longer and ends on the midline.
+std::vector<std::uint8_t> fitToCut(std::span<const std::uint8_t> unit, std::size_t cut,
+                                   std::size_t endFade);
+
 // A telephone key tone: the sum of two sines of the given frequencies.
 std::vector<std::uint8_t> dtmfTone(double lowHz, double highHz, double seconds);
 
