@@ -178,6 +178,11 @@ int Prosody::phonemeDuration(std::string_view name) const {
   return kUnknownDuration;
 }
 
+bool Prosody::hasDuration(std::string_view name) const {
+  return std::any_of(durations_.begin(), durations_.end(),
+                     [&](const auto& d) { return d.first == name; });
+}
+
 std::string DiphoneList::parseLine(std::string_view raw) {
   const std::string_view line = trimControls(raw);
   if (line.empty() || line.front() == '!' || line.front() == '*' || line.front() == ';') return {};

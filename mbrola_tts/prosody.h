@@ -40,6 +40,7 @@ class Prosody {
   // The class of a word (any case), empty when it is no keyword.
   std::string keywordClass(std::string_view word) const;
   int phonemeDuration(std::string_view name) const;
+  bool hasDuration(std::string_view name) const;
 
   int basePitch() const { return basePitch_; }
   const std::array<int, 10>& pitchLevels() const { return pitchLevels_; }
