@@ -205,6 +205,10 @@ const std::array<std::string, 31>& signNames() {
   return t;
 }
 
+bool isLetterByte(unsigned char c) {
+  return isLetter(c);
+}
+
 bool isDigit(unsigned char c) {
   return c >= '0' && c <= '9';
 }
@@ -224,7 +228,8 @@ unsigned char at(std::string_view text, std::size_t i) {
   return i < text.size() ? static_cast<unsigned char>(text[i]) : 0;
 }
 
-// One group of three digits; notes whether it joined inside with " e ".
+// One group of three digits; notes whether it joined its hundreds to the
+// rest with " e " (then no "e " goes before it: "mil cento e vinte").
 std::string groupWords(unsigned d1, unsigned d2, unsigned d3, bool& joined) {
   joined = false;
   if (d1 == 0 && d2 == 0 && d3 == 0) return {};
@@ -241,10 +246,15 @@ std::string groupWords(unsigned d1, unsigned d2, unsigned d3, bool& joined) {
     out += tens()[d2];
     if (d3 == 0) return out;
     out += " e ";
-    joined = true;
   }
   if (d3 != 0) out += units()[d3];
   return out;
+}
+
+// Number words never run into the letters of a word before them ("14h30",
+// "ABC-123").
+void separateFromWord(std::string& out) {
+  if (!out.empty() && isLetterByte(static_cast<unsigned char>(out.back()))) out += ' ';
 }
 
 }  // namespace
@@ -421,9 +431,11 @@ std::string normalizeText(std::string_view input, const AbbreviationTable& abbre
       out += ',';
       ++p;
     } else if (c == '-' && isDigit(next)) {
+      separateFromWord(out);
       out += "menos ";
       ++p;
     } else if (isDigit(c)) {
+      separateFromWord(out);
       out += readNumber(text, p);
       out += ' ';
       while (p + 1 < text.size() && (text[p] == ',' || text[p] == '.') &&
@@ -434,10 +446,15 @@ std::string normalizeText(std::string_view input, const AbbreviationTable& abbre
         out += ' ';
       }
     } else if (isLetter(c)) {
+      const std::size_t start = p;
       const std::string word = readWord(text, p, abbreviations);
       std::string expansion;
       if (at(text, p) == '.' && at(text, p + 1) == ' ' && p + 1 < text.size()) {
         expansion = abbreviations.lookupAbbreviation(word);
+      }
+      if (expansion.empty() && (at(text, p) == 0xBA || at(text, p) == 0xAA)) {
+        // "nº", "nª": the table holds the word with its ordinal sign.
+        expansion = abbreviations.lookupAbbreviation(text.substr(start, p + 1 - start));
       }
       if (!expansion.empty()) {
         out += expansion;
