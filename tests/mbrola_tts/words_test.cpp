@@ -712,7 +712,9 @@ std::string wordPhonemes(const MbrolaFrontEnd& f, std::string_view word) {
   for (const std::string& line : transcribePhrase(intonation, f.rules, f.exceptions)) {
     if (line.empty() || line.front() == ';' || line == "__") continue;
     if (!out.empty()) out += ' ';
-    out += line;
+    for (const char c : line) {
+      if (c != '\xA8') out += c;  // the end of a stressed stretch is no phoneme
+    }
   }
   return out;
 }
