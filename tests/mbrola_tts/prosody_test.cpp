@@ -221,5 +221,34 @@ TEST(DiphoneList, LinesAndLookup) {
   EXPECT_TRUE(d.entries().empty());
 }
 
+TEST(Loaders, EmptyFilesAndEveryByteValue) {
+  std::string every =
+      "[DURA\xC7\xC3O]\n[CHAVES]\n[PROS\xD3"
+      "DIA]\n";
+  for (int round = 0; round < 2; ++round) {
+    for (int b = 0; b < 256; ++b) every += static_cast<char>(b);
+  }
+  every += "\na-b\n";
+  for (const std::string& content : {std::string(), every}) {
+    test::TempFile file(content);
+    // Both fail with one message: the empty file lacks its sections, the
+    // other has a line without "=" among the intonation rules.
+    CollectingReporter reporter;
+    Prosody p;
+    EXPECT_FALSE(p.loadProsody(file.path(), reporter));
+    EXPECT_EQ(reporter.messages.size(), 1u);
+    DiphoneList d;
+    EXPECT_TRUE(d.loadDiphoneList(file.path()));
+    EXPECT_EQ(d.contains("a", "b"), !content.empty());
+    // Whatever was read, the lines stay valid.
+    for (const std::string& line :
+         buildMbrolaLines({";5x|a", ">\xA8", "\xA8", "_", "a", ""}, 1.0, 1.0, p, d)) {
+      if (!line.empty() && line.front() != ';') {
+        EXPECT_NE(line.find(' '), std::string::npos) << line;
+      }
+    }
+  }
+}
+
 }  // namespace
 }  // namespace lamina::mbrola_tts
