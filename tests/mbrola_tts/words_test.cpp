@@ -693,6 +693,19 @@ const Pair kSentences[] = {
     {"O Sr. e a Sra. Lima chegaram.", "O Senhor e a Senhora Lima chegaram."},
 };
 
+// Whole sentences: phonemes and pauses from the first phrase boundary to
+// the last, with the word-final changes before a vowel.
+const Pair kSentencePhonemes[] = {
+    {"Bom dia a todos!", "__ b >on dZ >i a a t >o d u s2 _! __ __"},
+    {"Vamos ver os resultados.", "__ v >a m u s2 v >e r u s2 X e z u w t >a d u s2 _. __ __"},
+    {"As vendas aumentaram.", "__ a s2 v >en d a z a w m en t >a r an w _. __ __"},
+    {"Qual é o prazo?", "__ k w >a w E u p r >a z u _? __ __"},
+    {"Obrigado pela atenção.", "__ o b r i g >a d u p >e l a a t en s >an w _. __ __"},
+    {"O Sr. Silva chegou.", "__ u s en J >o r2 s >i w v a S e g >o _. __ __"},
+    {"São 3 dias.", "__ s >an w t r >e s2 dZ >i a s2 _. __ __"},
+    {"Ele quer água, por favor!", "__ >e l i k >E r2 >a g w a _, p o r2 f a v >o r2 _! __ __"},
+};
+
 const MbrolaFrontEnd& shipped() {
   static const MbrolaFrontEnd frontEnd = [] {
     MbrolaFrontEnd f;
@@ -703,20 +716,25 @@ const MbrolaFrontEnd& shipped() {
   return frontEnd;
 }
 
-// The phonemes of one word: its phoneme lines without the word's own
-// intonation line, the empty end line and the pauses of the phrase. The
-// word skips normalisation, which would name a word of one letter.
-std::string wordPhonemes(const MbrolaFrontEnd& f, std::string_view word) {
-  const auto intonation = markIntonation(tokenizePhrase(word, f.prosody), f.prosody);
+// Phoneme lines as one string, without intonation lines, empty lines and
+// the stress stretch's end; the phrase boundaries "__" only on request.
+std::string phonemeString(const std::vector<std::string>& lines, bool boundaries) {
   std::string out;
-  for (const std::string& line : transcribePhrase(intonation, f.rules, f.exceptions)) {
-    if (line.empty() || line.front() == ';' || line == "__") continue;
+  for (const std::string& line : lines) {
+    if (line.empty() || line.front() == ';' || (line == "__" && !boundaries)) continue;
     if (!out.empty()) out += ' ';
     for (const char c : line) {
       if (c != '\xA8') out += c;  // the end of a stressed stretch is no phoneme
     }
   }
   return out;
+}
+
+// A word skips normalisation, which would name a word of one letter.
+std::string wordPhonemes(const MbrolaFrontEnd& f, std::string_view word) {
+  return phonemeString(transcribePhrase(markIntonation(tokenizePhrase(word, f.prosody), f.prosody),
+                                        f.rules, f.exceptions),
+                       false);
 }
 
 TEST(PresentationWords, AtLeast97PerCentRightAndTheMissesListed) {
@@ -746,6 +764,13 @@ TEST(PresentationSentences, NormalisedTexts) {
     std::string got = test::collapseBlanks(utf(f.normalize(cp(s.text))));
     while (!got.empty() && got.back() == ' ') got.pop_back();
     EXPECT_EQ(got, s.expected) << s.text;
+  }
+}
+
+TEST(PresentationSentences, Phonemes) {
+  const MbrolaFrontEnd& f = shipped();
+  for (const Pair& s : kSentencePhonemes) {
+    EXPECT_EQ(utf(phonemeString(f.phonemeLines(cp(s.text)), true)), s.expected) << s.text;
   }
 }
 
