@@ -241,8 +241,8 @@ void RuleTable::transcribeWord(std::string_view word, int stress,
 
 int stressPosition(std::string_view input) {
   const std::string word = lowerCase(input);
-  const std::string accented = fromSource("àáâãéêíóôõú");
-  const std::string anyVowel = fromSource("aeiouwyü");
+  static const std::string accented = fromSource("àáâãéêíóôõú");
+  static const std::string anyVowel = fromSource("aeiouwyü");
   bool hasVowel = false;
   for (std::size_t i = word.size(); i-- > 0;) {
     if (accented.find(word[i]) != std::string::npos) return static_cast<int>(i + 1);
@@ -340,8 +340,8 @@ int stressPosition(std::string_view input) {
 bool isUnstressedWord(std::string_view word) {
   if (word.size() < 3) return true;
   const std::string w = upperCase(word);
-  return w == "POR" || w == "DAS" || w == "DOS" || w == "COM" || w == fromSource("NÃO") ||
-         w == "SIM";
+  static const std::string no = fromSource("NÃO");
+  return w == "POR" || w == "DAS" || w == "DOS" || w == "COM" || w == no || w == "SIM";
 }
 
 std::vector<std::string> transcribePhrase(const std::vector<std::string>& intonation,
