@@ -30,7 +30,7 @@ mbrola_tts: platform wave
 sapi: platform wave
 converter: platform console wave presentation diphone speech numbers chooser
 app: platform console wave presentation diphone speech numbers chooser converter mbrola_tts sapi
-tools: platform console wave presentation diphone speech numbers chooser converter tools
+tools: platform console wave presentation diphone speech numbers chooser converter mbrola_tts tools
 '
 
 # The sources git knows of (new files too), or every source outside build
