@@ -59,6 +59,14 @@ void TextSpeaker::speakText(std::string_view text) {
 
 void TextSpeaker::speakOwn(std::string_view input) {
   std::string text(input);
+  // Presentations write the en and em dash where a hyphen or a pause is
+  // meant, and glue words with the no-break space: read them as "-" and a
+  // blank, so the hyphen rules and the word runs below apply to them.
+  for (char& ch : text) {
+    const auto c = static_cast<unsigned char>(ch);
+    if (c == 0x96 || c == 0x97) ch = '-';
+    if (c == 0xA0) ch = ' ';
+  }
   text += ' ';
   recorded_.setInterrupted(false);
   lastSymbol_ = ' ';

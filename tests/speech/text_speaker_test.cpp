@@ -39,6 +39,10 @@ TEST_F(TextSpeaking, ZerosDigitRunsAndHyphens) {
   EXPECT_EQ(say("kasa -sa"), (List{"synth"}));
   EXPECT_EQ(say("(-sa"), (List{"_40", "pause 200", "_45", "synth"}));
   EXPECT_EQ(say("--"), (List{"_45", "_45", "pause 150"}));
+  // En and em dashes act as the hyphen, the no-break space as a blank.
+  EXPECT_EQ(say("kasa \x97 sa"), (List{"synth", "_45", "pause 150", "synth"}));
+  EXPECT_EQ(say("\x96" "5"), (List{"_MENOS", "_cinco"}));
+  EXPECT_EQ(say("kasa\xA0-\xA0sa"), (List{"synth", "_45", "pause 150", "synth"}));
 }
 
 TEST_F(TextSpeaking, WebAddressesArePartlySpelled) {
