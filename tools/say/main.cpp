@@ -86,6 +86,46 @@ bool writeWave(const std::string& path, const platform::RecordingWaveOut& device
   return static_cast<bool>(out);
 }
 
+// Passes everything to the real device and notes whether any block it took
+// held sound: a voice without units, or no sound card, plays nothing, and
+// the tool must not then report success.
+class HeardDevice final : public platform::WaveOutDevice {
+ public:
+  explicit HeardDevice(platform::WaveOutDevice& inner) : inner_(inner) {}
+  platform::WaveResult open(const platform::PcmFormat& f, platform::MessagePump& n) override {
+    const auto r = inner_.open(f, n);
+    if (r == platform::WaveResult::ok) format_ = f;
+    return r;
+  }
+  platform::WaveResult prepare(platform::WaveBlock& b) override { return inner_.prepare(b); }
+  platform::WaveResult write(platform::WaveBlock& b) override {
+    const auto r = inner_.write(b);
+    if (r == platform::WaveResult::ok && !heard) heard = holdsSound(b);
+    return r;
+  }
+  platform::WaveResult unprepare(platform::WaveBlock& b) override { return inner_.unprepare(b); }
+  platform::WaveResult reset() override { return inner_.reset(); }
+  platform::WaveResult close() override { return inner_.close(); }
+  bool heard = false;
+
+ private:
+  bool holdsSound(const platform::WaveBlock& b) const {
+    if (format_.bitsPerSample == 16) {
+      for (std::uint32_t i = 0; i + 1 < b.length; i += 2) {
+        const auto v = static_cast<std::int16_t>(b.data[i] | (b.data[i + 1] << 8));
+        if (v > 512 || v < -512) return true;
+      }
+      return false;
+    }
+    for (std::uint32_t i = 0; i < b.length; ++i) {
+      if (b.data[i] > 130 || b.data[i] < 126) return true;
+    }
+    return false;
+  }
+  platform::WaveOutDevice& inner_;
+  platform::PcmFormat format_{};
+};
+
 // A failed start is shown on standard output; a tool does not wait for Enter.
 class ToolConsole final : public speech::StartConsole {
  public:
@@ -133,8 +173,7 @@ int main(int argc, char** argv) {
   platform::RecordingWaveOut recorder;
   recorder.setAutoComplete(true);
   platform::SdlWaveOut soundCard;
-  platform::WaveOutDevice& device =
-      wavPath.empty() ? static_cast<platform::WaveOutDevice&>(soundCard) : recorder;
+  HeardDevice device(wavPath.empty() ? static_cast<platform::WaveOutDevice&>(soundCard) : recorder);
   FilePump filePump(pump, recorder);
   platform::MessagePump& playerPump =
       wavPath.empty() ? static_cast<platform::MessagePump&>(pump) : filePump;
@@ -153,22 +192,31 @@ int main(int argc, char** argv) {
                              {paths::configDirectory(), std::filesystem::current_path(ec)},
                              {},
                              [] { return platform::localTime(); }});
-  if (trace) {
-    auto print = [](std::string_view line) { std::printf("%s\n", cp1252::toUtf8(line).c_str()); };
-    front.setTrace(print);
-    database.setLookupObserver([print](std::string_view name, bool found) {
-      if (found) print("unit " + std::string(name));
-    });
-  }
+  auto print = [](std::string_view line) { std::printf("%s\n", cp1252::toUtf8(line).c_str()); };
+  if (trace) front.setTrace(print);
+  // A voice whose index holds none of the units asked for plays only the
+  // noise that stands in for missing units: that is no speech either.
+  std::size_t unitsAsked = 0;
+  std::size_t unitsFound = 0;
+  database.setLookupObserver([&](std::string_view name, bool found) {
+    ++unitsAsked;
+    if (!found) return;
+    ++unitsFound;
+    if (trace) print("unit " + std::string(name));
+  });
   if (!front.speechStart(speed, "")) return 1;
   front.text().speakText(text);
   front.speechStop();
 
-  if (!wavPath.empty()) {
-    if (recorder.submissions().empty() || !writeWave(wavPath, recorder, filePump.pauses)) {
-      std::fprintf(stderr, "lamina-say: nothing written to %s\n", wavPath.c_str());
-      return 1;
-    }
+  if (!device.heard || (unitsAsked > 0 && unitsFound == 0)) {
+    std::fprintf(
+        stderr, "lamina-say: nothing was spoken (%s)\n",
+        wavPath.empty() ? "no sound device, or a voice without sounds" : "a voice without sounds");
+    return 1;
+  }
+  if (!wavPath.empty() && !writeWave(wavPath, recorder, filePump.pauses)) {
+    std::fprintf(stderr, "lamina-say: nothing written to %s\n", wavPath.c_str());
+    return 1;
   }
   return 0;
 }
