@@ -45,19 +45,22 @@ Options parseOptions(int argc, char** argv) {
 }
 
 Program::Program(const Options& options) {
+  // A quit by signal ends the program as the window's quit message does:
+  // through the console, with its exit code.
+  signals_ = std::make_unique<platform::QuitSignals>([this] {
+    platform::Message quit;
+    quit.type = platform::MessageType::Quit;
+    if (platform::WindowBackend* target = quitTarget_.load()) target->postMessage(quit);
+  });
   if (options.console != Options::ConsoleKind::Headless)
     window_ = platform::createSdlWindowBackend();
-  if (!window_) {
+  if (window_) {
+    quitTarget_ = window_.get();
+  } else {
     if (options.console == Options::ConsoleKind::Sdl) {
       platform::logWarning("app", "no display; using the headless console");
     }
-    auto headless = std::make_unique<platform::HeadlessWindow>();
-    // Keys come from standard input as a script, line by line, so a
-    // person or a test can type while the program runs. Nothing can wake a
-    // read of standard input, so the reader is left to end with the process.
-    headless->startScriptReader(std::cin).detach();
-    headless_ = headless.get();
-    window_ = std::move(headless);
+    makeHeadless();
   }
   tones_ = std::make_unique<platform::SdlToneSound>();
 
@@ -69,7 +72,26 @@ Program::Program(const Options& options) {
     std::fflush(nullptr);
     std::exit(code);
   };
-  console_ = std::make_unique<console::Console>(*window_, *tones_, consoleOptions);
+  consoleOptions.fallbackWindow = [this]() -> platform::WindowBackend* {
+    if (headless_ != nullptr) return nullptr;
+    std::fprintf(stderr,
+                 "lamina: the console window cannot be created; keys are read from standard "
+                 "input\n");
+    return makeHeadless();
+  };
+  platform::WindowBackend& backend = window_ ? *window_ : *fallback_;
+  console_ = std::make_unique<console::Console>(backend, *tones_, consoleOptions);
+}
+
+platform::HeadlessWindow* Program::makeHeadless() {
+  fallback_ = std::make_unique<platform::HeadlessWindow>();
+  // Keys come from standard input as a script, line by line, so a
+  // person or a test can type while the program runs. Nothing can wake a
+  // read of standard input, so the reader is left to end with the process.
+  fallback_->startScriptReader(std::cin).detach();
+  headless_ = fallback_.get();
+  quitTarget_ = headless_;
+  return headless_;
 }
 
 namespace {

@@ -1,11 +1,13 @@
 #pragma once
 // The program's single instances, created and wired at start-up.
+#include <atomic>
 #include <filesystem>
 #include <memory>
 #include <string>
 
 #include "console/console.h"
 #include "platform/headless_window.h"
+#include "platform/quit_signals.h"
 #include "platform/sound.h"
 #include "platform/window.h"
 
@@ -29,8 +31,16 @@ class Program {
   bool headless() const { return headless_ != nullptr; }
 
  private:
+  // The console without a window, keys read from standard input.
+  platform::HeadlessWindow* makeHeadless();
+
+  // First, so that every thread started later leaves the signals to it.
+  std::unique_ptr<platform::QuitSignals> signals_;
   std::unique_ptr<platform::WindowBackend> window_;
+  std::unique_ptr<platform::HeadlessWindow> fallback_;
   platform::HeadlessWindow* headless_ = nullptr;
+  // The backend whose queue the console reads; the signal thread posts there.
+  std::atomic<platform::WindowBackend*> quitTarget_ = nullptr;
   std::unique_ptr<platform::ToneSound> tones_;
   std::unique_ptr<console::Console> console_;
 };

@@ -468,6 +468,8 @@ std::unique_ptr<SdlWindowBackend> SdlWindowBackend::create() {
   // cheapest way to show it, where an accelerated one would re-create the
   // window and pass every frame through a texture.
   SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+  // Ctrl+C and SIGTERM are the program's (QuitSignals), not SDL's.
+  SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
   if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
     logSdlError("no video");
     return nullptr;
