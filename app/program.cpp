@@ -69,7 +69,10 @@ Program::Program(const Options& options) {
   consoleOptions.caption = cp1252::fromUtf8(paths::programFile().string());
   consoleOptions.screenDump = options.screenDump;
   consoleOptions.terminate = [](int code) {
-    std::fflush(nullptr);
+    // Not fflush(nullptr): that waits for the lock of standard input, which
+    // the key script reader holds while it waits for a line.
+    std::fflush(stdout);
+    std::fflush(stderr);
     std::exit(code);
   };
   consoleOptions.fallbackWindow = [this]() -> platform::WindowBackend* {
