@@ -24,4 +24,10 @@ class ServerCopy {
   void* gc_ = nullptr;
 };
 
+// Whether the key in the place of the right Alt is AltGr on the window's
+// current keyboard layout (it shifts to the third level, as on the Brazilian
+// layout) rather than a second Alt (as on the US layout). True where the
+// layout cannot be asked: the key tables' platform treats it so.
+bool rightAltIsAltGr(SDL_Window* window);
+
 }  // namespace lamina::platform::sdl_detail

@@ -47,7 +47,7 @@ if ! command -v Xvfb >/dev/null; then
   echo "Xvfb missing"
   exit 77
 fi
-for tool in xdotool xprop import convert compare; do
+for tool in xdotool xprop import convert compare setxkbmap; do
   command -v "$tool" >/dev/null || { echo "FAIL: $tool missing (scripts/install-deps.sh)"; exit 1; }
 done
 Xvfb -displayfd 5 -screen 0 1280x1024x24 -nolisten tcp 5>"$work/display" 2>"$work/xvfb.log" &
@@ -148,20 +148,44 @@ keys_arrived() {
 wait_until 10 keys_arrived && pass "F1, Ctrl+Up and typed ã arrive" ||
   fail "keys: got '$keys', expected '$expected'"
 
+# new_lines COPY: the log lines written after the copy was taken.
+new_lines() { tail -n +"$(($(wc -l <"$1") + 1))" "$log"; }
+# right_alt_keys EXPECTED: the key-down and character messages since
+# before-ralt, other than those of the modifiers themselves.
+right_alt_keys() {
+  got=$(new_lines "$work/before-ralt" | grep -E '^(KeyDown|SysKeyDown|Char) ' |
+    grep -v -E '^(KeyDown|SysKeyDown) (16|17|18) ' | cut -d' ' -f1-5 | tr '\n' '|')
+  [ "$got" = "$1" ]
+}
+
 # Dead keys and the ABNT2 layout (probe only: its log shows every message).
-if [ "$mode" = probe ] && command -v setxkbmap >/dev/null && setxkbmap -layout br -variant abnt2 2>/dev/null; then
+# The probe is connected while the layout changes, so the server keeps it.
+if [ "$mode" = probe ] && setxkbmap -layout br -variant abnt2 2>/dev/null; then
   sleep 0.5
-  : >"$work/before-dead"
   cp "$log" "$work/before-dead"
   xdotool key --delay 100 dead_tilde a dead_acute e ccedilla
   dead_keys_arrived() {
-    got=$(tail -n +"$(($(wc -l <"$work/before-dead") + 1))" "$log" | grep '^Char ' |
-      cut -d' ' -f2 | tr '\n' ' ')
+    got=$(new_lines "$work/before-dead" | grep '^Char ' | cut -d' ' -f2 | tr '\n' ' ')
     [ "$got" = "227 233 231 " ]
   }
   wait_until 10 dead_keys_arrived && pass "ABNT2 dead keys give ã é ç" ||
     fail "ABNT2 dead keys: got '$got', expected '227 233 231 '"
+  # Right Alt (key code 108) is AltGr here: Ctrl+Alt, and its "/" passes.
+  cp "$log" "$work/before-ralt"
+  xdotool keydown 108 key q keyup 108
+  expected='KeyDown 81 0 1 1|Char 47 0 1 1|'
+  wait_until 10 right_alt_keys "$expected" && pass "Right Alt+Q on br is AltGr: /" ||
+    fail "Right Alt+Q on br: got '$got', expected '$expected'"
   setxkbmap -layout us 2>/dev/null
+  sleep 0.5
+  # On the US layout it is a second Alt: Alt+A goes to the system, no text.
+  cp "$log" "$work/before-ralt"
+  xdotool keydown 108 key a keyup 108
+  expected='SysKeyDown 65 0 0 1|'
+  wait_until 10 right_alt_keys "$expected" && pass "Right Alt+A on us is Alt" ||
+    fail "Right Alt+A on us: got '$got', expected '$expected'"
+elif [ "$mode" = probe ]; then
+  fail "setxkbmap cannot set the br layout"
 fi
 
 # Keys whose text X and the platform of the key tables disagree on: Alt+A
