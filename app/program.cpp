@@ -134,6 +134,8 @@ void runConsoleDemo(console::Console& c, const std::filesystem::path& keyLog) {
   restore();
   c.writeLine("");
   c.writeLine(cp1252::fromUtf8("F2: ler uma linha   F3: rolar 30 linhas   Esc: sair"));
+  c.writeLine(cp1252::fromUtf8(
+      "Braille: Ctrl+Shift+F11 liga e alterna o modo, Ctrl+Shift+F12 desliga"));
   c.writeLine("");
 
   for (;;) {

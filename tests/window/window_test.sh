@@ -254,6 +254,39 @@ else
   fail "magnified banner does not reach y 26"
 fi
 
+# Braille mode (demo), last, as its keys fill the screen: Ctrl+Shift+F11
+# turns it on, F and D together type "b", Ctrl+Shift+F12 turns it off.
+# (Ctrl+Alt+F11/F12 never reach a window on an X server, this one
+# included: they switch virtual terminals.) A mode changes once its
+# tones are over, and keys typed meanwhile count in the old mode, so each
+# change is awaited by typing a letter until it comes out as the new mode
+# has it: a space (an empty chord) in Braille mode, itself otherwise.
+last_key() { [ "$(tail -n 1 "$log")" = "$1" ]; }
+type_until() { # KEY CODE
+  for _ in $(seq 30); do
+    xdotool key "$1"
+    wait_until 1 last_key "$2" && return 0
+  done
+  return 1
+}
+chord() { # KEYS...: pressed together, then released
+  local k
+  for k in "$@"; do xdotool keydown "$k"; done
+  for k in "$@"; do xdotool keyup "$k"; done
+}
+braille_chord() {
+  xdotool key ctrl+shift+F11
+  type_until q 32 || return 1
+  chord f d
+  wait_until 5 last_key 98 || return 1
+  xdotool key ctrl+shift+F12
+  type_until x 120
+}
+if [ "$mode" = demo ]; then
+  braille_chord && pass "Ctrl+Shift+F11, chord F D types b, Ctrl+Shift+F12" ||
+    fail "Braille mode keys; the log ends '$(tail -n 3 "$log" | tr '\n' '|')'"
+fi
+
 # ---- Esc ends the program normally
 xdotool key Escape
 status=
