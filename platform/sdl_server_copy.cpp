@@ -6,6 +6,7 @@
 #include <cstring>
 #if defined(SDL_VIDEO_DRIVER_X11)
 #include <X11/XKBlib.h>
+#include <X11/Xproto.h>
 #include <X11/keysym.h>
 #endif
 
@@ -83,6 +84,27 @@ bool rightAltIsAltGr(SDL_Window* window) {
 #else
   (void)window;
   return true;
+#endif
+}
+
+#if defined(SDL_VIDEO_DRIVER_X11)
+namespace {
+
+XErrorHandler previousErrorHandler = nullptr;
+
+int errorHandler(Display* display, XErrorEvent* error) {
+  if (error->error_code == BadWindow && error->request_code == X_SendEvent) return 0;
+  return previousErrorHandler != nullptr ? previousErrorHandler(display, error) : 0;
+}
+
+}  // namespace
+#endif
+
+void ignoreWakeupsOfDestroyedWindows() {
+#if defined(SDL_VIDEO_DRIVER_X11)
+  // Each start of the backend asks again; the handler is installed once.
+  const XErrorHandler current = XSetErrorHandler(&errorHandler);
+  if (current != &errorHandler) previousErrorHandler = current;
 #endif
 }
 

@@ -482,6 +482,9 @@ std::unique_ptr<SdlWindowBackend> SdlWindowBackend::create() {
   SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
   // Ctrl+C and SIGTERM are the program's (QuitSignals), not SDL's.
   SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+  // Before SDL's video starts: SDL chains its X error handler to the one it
+  // finds, and puts that one back as it closes its connections.
+  sdl_detail::ignoreWakeupsOfDestroyedWindows();
   if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
     logSdlError("no video");
     return nullptr;
