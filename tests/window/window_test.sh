@@ -145,7 +145,18 @@ keys_arrived() {
   fi
   [ "$keys" = "$expected" ]
 }
-wait_until 10 keys_arrived && pass "F1, Ctrl+Up and typed ã arrive" ||
+# xdotool types ã by binding it to a spare key for a moment; a program
+# slowed down by a loaded machine may look the key up after the binding is
+# gone and find no character there. That race is the typing tool's, so ã is
+# typed again (at most twice) when everything but it arrived.
+for _ in 1 2; do
+  wait_until 10 keys_arrived && break
+  without_a=${expected%%227*}
+  [ "$keys" = "${without_a%Char }" ] || break
+  echo "ã did not arrive; typed again"
+  xdotool type --delay 100 'ã'
+done
+keys_arrived && pass "F1, Ctrl+Up and typed ã arrive" ||
   fail "keys: got '$keys', expected '$expected'"
 
 # new_lines COPY: the log lines written after the copy was taken.
