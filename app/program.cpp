@@ -50,7 +50,12 @@ Program::Program(const Options& options) {
   signals_ = std::make_unique<platform::QuitSignals>([this] {
     platform::Message quit;
     quit.type = platform::MessageType::Quit;
-    if (platform::WindowBackend* target = quitTarget_.load()) target->postMessage(quit);
+    if (platform::WindowBackend* target = quitTarget_.load()) {
+      target->postMessage(quit);
+    } else {
+      // Before the console has a queue there is nothing to end in order.
+      std::_Exit(console::kBreakExitCode);
+    }
   });
   if (options.console != Options::ConsoleKind::Headless)
     window_ = platform::createSdlWindowBackend();
@@ -134,8 +139,8 @@ void runConsoleDemo(console::Console& c, const std::filesystem::path& keyLog) {
   restore();
   c.writeLine("");
   c.writeLine(cp1252::fromUtf8("F2: ler uma linha   F3: rolar 30 linhas   Esc: sair"));
-  c.writeLine(cp1252::fromUtf8(
-      "Braille: Ctrl+Shift+F11 liga e alterna o modo, Ctrl+Shift+F12 desliga"));
+  c.writeLine(
+      cp1252::fromUtf8("Braille: Ctrl+Shift+F11 liga e alterna o modo, Ctrl+Shift+F12 desliga"));
   c.writeLine("");
 
   for (;;) {

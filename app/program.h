@@ -34,7 +34,7 @@ class Program {
   // The console without a window, keys read from standard input.
   platform::HeadlessWindow* makeHeadless();
 
-  // First, so that every thread started later leaves the signals to it.
+  // First: a signal during start-up ends the program too.
   std::unique_ptr<platform::QuitSignals> signals_;
   std::unique_ptr<platform::WindowBackend> window_;
   std::unique_ptr<platform::HeadlessWindow> fallback_;

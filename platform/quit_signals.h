@@ -3,17 +3,16 @@
 // (SIGTERM) reach the program as a callback on a thread of its own, so that
 // they can end it as the console's quit message does rather than kill it
 // half-way or be swallowed by a library.
-#include <atomic>
 #include <functional>
 #include <thread>
 
 namespace lamina::platform {
 
+// One at a time: the signals have one disposition per process. The signal
+// mask is left alone, so programs started later get the usual signals.
 class QuitSignals {
  public:
-  // Blocks both signals in the calling thread, and so in every thread it
-  // starts afterwards: create this before any other thread. onSignal runs on
-  // the watching thread, once for each signal received.
+  // onSignal runs on the watching thread, once for each signal received.
   explicit QuitSignals(std::function<void()> onSignal);
   ~QuitSignals();
   QuitSignals(const QuitSignals&) = delete;
@@ -23,7 +22,8 @@ class QuitSignals {
 
  private:
   std::function<void()> onSignal_;
-  std::atomic<bool> stopping_{false};
+  int readEnd_ = -1;
+  int writeEnd_ = -1;
   std::thread watcher_;
 };
 
