@@ -53,19 +53,27 @@ void ConsoleDeviceErrors::showAndWaitEnter(std::string_view text) {
 
 Program::Program(const Options& options, std::unique_ptr<platform::WaveOutDevice> waveOut)
     : waveOut_(std::move(waveOut)) {
+  // A quit by signal ends the program as the window's quit message does:
+  // through the console, with its exit code.
+  signals_ = std::make_unique<platform::QuitSignals>([this] {
+    platform::Message quit;
+    quit.type = platform::MessageType::Quit;
+    if (platform::WindowBackend* target = quitTarget_.load()) {
+      target->postMessage(quit);
+    } else {
+      // Before the console has a queue there is nothing to end in order.
+      std::_Exit(console::kBreakExitCode);
+    }
+  });
   if (options.console != Options::ConsoleKind::Headless)
     window_ = platform::createSdlWindowBackend();
-  if (!window_) {
+  if (window_) {
+    quitTarget_ = window_.get();
+  } else {
     if (options.console == Options::ConsoleKind::Sdl) {
       platform::logWarning("app", "no display; using the headless console");
     }
-    auto headless = std::make_unique<platform::HeadlessWindow>();
-    // Keys come from standard input as a script, line by line, so a
-    // person or a test can type while the program runs. Nothing can wake a
-    // read of standard input, so the reader is left to end with the process.
-    if (options.keyScript != nullptr) headless->startScriptReader(*options.keyScript).detach();
-    headless_ = headless.get();
-    window_ = std::move(headless);
+    makeHeadless(options.keyScript);
   }
   tones_ = std::make_unique<platform::SdlToneSound>();
 
@@ -74,10 +82,22 @@ Program::Program(const Options& options, std::unique_ptr<platform::WaveOutDevice
   consoleOptions.caption = cp1252::fromUtf8(paths::programFile().string());
   consoleOptions.screenDump = options.screenDump;
   consoleOptions.terminate = [](int code) {
-    std::fflush(nullptr);
+    // Not fflush(nullptr): that waits for the lock of standard input, which
+    // the key script reader holds while it waits for a line.
+    std::fflush(stdout);
+    std::fflush(stderr);
     std::exit(code);
   };
-  console_ = std::make_unique<console::Console>(*window_, *tones_, consoleOptions);
+  std::istream* keyScript = options.keyScript;
+  consoleOptions.fallbackWindow = [this, keyScript]() -> platform::WindowBackend* {
+    if (headless_ != nullptr) return nullptr;
+    std::fprintf(stderr,
+                 "lamina: the console window cannot be created; keys are read from standard "
+                 "input\n");
+    return makeHeadless(keyScript);
+  };
+  platform::WindowBackend& backend = window_ ? *window_ : *fallback_;
+  console_ = std::make_unique<console::Console>(backend, *tones_, consoleOptions);
   if (!waveOut_) waveOut_ = std::make_unique<platform::SdlWaveOut>();
   deviceErrors_ = std::make_unique<ConsoleDeviceErrors>(*console_);
   player_ = std::make_unique<wave::WavePlayer>(*waveOut_, *console_, *deviceErrors_);
@@ -88,6 +108,17 @@ Program::Program(const Options& options, std::unique_ptr<platform::WaveOutDevice
 Program::~Program() {
   player_.reset();
   waveOut_.reset();
+}
+
+platform::HeadlessWindow* Program::makeHeadless(std::istream* keyScript) {
+  fallback_ = std::make_unique<platform::HeadlessWindow>();
+  // Keys come from a script (standard input, line by line), so a person or
+  // a test can type while the program runs. Nothing can wake a read of
+  // standard input, so the reader is left to end with the process.
+  if (keyScript != nullptr) fallback_->startScriptReader(*keyScript).detach();
+  headless_ = fallback_.get();
+  quitTarget_ = headless_;
+  return headless_;
 }
 
 namespace {
@@ -127,6 +158,8 @@ void runConsoleDemo(console::Console& c, const std::filesystem::path& keyLog) {
   restore();
   c.writeLine("");
   c.writeLine(cp1252::fromUtf8("F2: ler uma linha   F3: rolar 30 linhas   Esc: sair"));
+  c.writeLine(
+      cp1252::fromUtf8("Braille: Ctrl+Shift+F11 liga e alterna o modo, Ctrl+Shift+F12 desliga"));
   c.writeLine("");
 
   for (;;) {

@@ -1,5 +1,6 @@
 #pragma once
 // The program's single instances, created and wired at start-up.
+#include <atomic>
 #include <filesystem>
 #include <iostream>
 #include <istream>
@@ -9,6 +10,7 @@
 
 #include "console/console.h"
 #include "platform/headless_window.h"
+#include "platform/quit_signals.h"
 #include "platform/sound.h"
 #include "platform/wave_out.h"
 #include "platform/window.h"
@@ -56,8 +58,17 @@ class Program {
   platform::HeadlessWindow* headlessWindow() { return headless_; }
 
  private:
+  // The console without a window, keys read from the script (none: only
+  // what a test appends).
+  platform::HeadlessWindow* makeHeadless(std::istream* keyScript);
+
+  // First: a signal during start-up ends the program too.
+  std::unique_ptr<platform::QuitSignals> signals_;
   std::unique_ptr<platform::WindowBackend> window_;
+  std::unique_ptr<platform::HeadlessWindow> fallback_;
   platform::HeadlessWindow* headless_ = nullptr;
+  // The backend whose queue the console reads; the signal thread posts there.
+  std::atomic<platform::WindowBackend*> quitTarget_ = nullptr;
   std::unique_ptr<platform::ToneSound> tones_;
   std::unique_ptr<console::Console> console_;
   std::unique_ptr<platform::WaveOutDevice> waveOut_;

@@ -56,7 +56,7 @@ int clampSize(int value, int low, int high, std::string_view key) {
 
 Console::Console(platform::WindowBackend& backend, platform::ToneSound& tones,
                  ConsoleOptions options)
-    : backend_(backend),
+    : backend_(&backend),
       tones_(tones),
       options_(std::move(options)),
       screen_(7),
@@ -93,13 +93,32 @@ void Console::ensureConsole() {
     font.height = 16;
     font.weight = 400;
   }
-  metrics_ = backend_.openFont(font);
-  cellWidth_ = std::max(1, metrics_.averageWidth);
-  cellHeight_ = std::max(1, metrics_.height + metrics_.externalLeading);
-
-  const platform::FrameMetrics frame = backend_.frameMetrics();
-  windowWidth_ = 2 * frame.frameWidth + kColumns * metrics_.maximumWidth;
-  windowHeight_ = 2 * frame.frameHeight + cellHeight_ * kRows + frame.captionHeight;
+  platform::WindowSpec spec;
+  spec.caption = options_.caption.substr(0, 79);
+  spec.maximised = settings_.maximised;
+  platform::FrameMetrics frame;
+  for (;;) {
+    metrics_ = backend_->openFont(font);
+    cellWidth_ = std::max(1, metrics_.averageWidth);
+    cellHeight_ = std::max(1, metrics_.height + metrics_.externalLeading);
+    frame = backend_->frameMetrics();
+    windowWidth_ = 2 * frame.frameWidth + kColumns * metrics_.maximumWidth;
+    windowHeight_ = 2 * frame.frameHeight + cellHeight_ * kRows + frame.captionHeight;
+    spec.width = windowWidth_;
+    spec.height = windowHeight_;
+    if (backend_->createWindow(spec)) break;
+    // Without a window readKey would wait for keys nobody can type: the
+    // console goes on without one when it can, and ends otherwise.
+    platform::WindowBackend* fallback =
+        options_.fallbackWindow ? options_.fallbackWindow() : nullptr;
+    if (fallback == nullptr || fallback == backend_) {
+      platform::logError("console", "the window cannot be created; the program ends");
+      options_.terminate(kNoWindowExitCode);
+      return;
+    }
+    platform::logError("console", "the window cannot be created; going on without a window");
+    backend_ = fallback;
+  }
 
   screen_ = Screen(settings_.initialAttribute);
   screen_.setColoursChangeable(settings_.coloursChangeable);
@@ -107,19 +126,11 @@ void Console::ensureConsole() {
   created_ = true;
   everCreated_ = true;
 
-  platform::WindowSpec spec;
-  spec.caption = options_.caption.substr(0, 79);
-  spec.width = windowWidth_;
-  spec.height = windowHeight_;
-  spec.maximised = settings_.maximised;
-  // Without a window the console still keeps its buffer and keys; the user
-  // hears the speech, and the log says why nothing is shown.
-  if (!backend_.createWindow(spec)) platform::logError("console", "the window cannot be created");
-  backend_.setSizeLimits(2 * frame.frameWidth + 16 * cellWidth_,
-                         2 * frame.frameHeight + 4 * cellHeight_ + frame.captionHeight,
-                         std::min(kColumns * cellWidth_, frame.screenWidth) + 2 * frame.frameWidth,
-                         std::min(frame.captionHeight + kRows * cellHeight_, frame.screenHeight) +
-                             2 * frame.frameHeight);
+  backend_->setSizeLimits(2 * frame.frameWidth + 16 * cellWidth_,
+                          2 * frame.frameHeight + 4 * cellHeight_ + frame.captionHeight,
+                          std::min(kColumns * cellWidth_, frame.screenWidth) + 2 * frame.frameWidth,
+                          std::min(frame.captionHeight + kRows * cellHeight_, frame.screenHeight) +
+                              2 * frame.frameHeight);
   repaintAll();
   setBrailleMode(settings_.brailleMode);
 }
@@ -136,26 +147,26 @@ void Console::repaintRow(int row, int first, int last) {
       run.push_back(static_cast<char>(screen_.charAt(column, row)));
       ++column;
     }
-    backend_.drawText(start * cellWidth_ + metrics_.overhang, row * cellHeight_, run,
-                      colour(attribute & 15), colour(attribute >> 4));
+    backend_->drawText(start * cellWidth_ + metrics_.overhang, row * cellHeight_, run,
+                       colour(attribute & 15), colour(attribute >> 4));
   }
 }
 
 void Console::repaintAll() {
   for (int row = 0; row < kRows; ++row) repaintRow(row, 0, kColumns);
-  backend_.present();
+  backend_->present();
 }
 
 void Console::scrolled() {
   if (!created_) return;
-  const platform::FrameMetrics frame = backend_.frameMetrics();
-  if (settings_.slowScroll && backend_.isActive() &&
-      backend_.windowBottom() < frame.screenHeight - 32) {
-    backend_.scrollUp(0, cellHeight_, kColumns * cellWidth_, (kRows - 1) * cellHeight_,
-                      cellHeight_);
-    backend_.fillRect(0, (kRows - 1) * cellHeight_, kColumns * cellWidth_, cellHeight_,
-                      colour(screen_.attribute() >> 4));
-    backend_.present();
+  const platform::FrameMetrics frame = backend_->frameMetrics();
+  if (settings_.slowScroll && backend_->isActive() &&
+      backend_->windowBottom() < frame.screenHeight - 32) {
+    backend_->scrollUp(0, cellHeight_, kColumns * cellWidth_, (kRows - 1) * cellHeight_,
+                       cellHeight_);
+    backend_->fillRect(0, (kRows - 1) * cellHeight_, kColumns * cellWidth_, cellHeight_,
+                       colour(screen_.attribute() >> 4));
+    backend_->present();
   } else {
     repaintAll();
   }
@@ -169,7 +180,7 @@ void Console::write(std::string_view text) {
   if (text.empty()) return;
   ensureConsole();
   screen_.writeChars(text);
-  backend_.present();
+  backend_->present();
   keyPressed();
 }
 
@@ -223,12 +234,12 @@ int Console::cursorRow() {
 void Console::clearToLineEnd() {
   ensureConsole();
   screen_.clearToLineEnd();
-  backend_.present();
+  backend_->present();
 }
 void Console::clearScreen() {
   ensureConsole();
   screen_.clearScreen();
-  backend_.present();
+  backend_->present();
 }
 void Console::setTextColor(int k) {
   ensureConsole();
@@ -257,16 +268,16 @@ std::uint8_t Console::readKey() {
   ensureConsole();
   if (keyboard_.empty()) {
     reading_ = true;
-    backend_.setAwaitingKey(true);
+    backend_->setAwaitingKey(true);
     if (focused_) showCaret();
     // A key whose messages queue nothing (Alt+letter, a held dot key) leaves
     // the wait going; the backend is told again that a key is awaited.
     while (!keyPressed()) {
-      backend_.setAwaitingKey(true);
-      backend_.waitMessage();
+      backend_->setAwaitingKey(true);
+      backend_->waitMessage();
     }
     if (focused_) hideCaret();
-    backend_.setAwaitingKey(false);
+    backend_->setAwaitingKey(false);
     reading_ = false;
   }
   return keyboard_.pop();
@@ -280,12 +291,12 @@ bool Console::keyPressed() {
 
 void Console::pumpMessages() {
   Message message;
-  while (backend_.peekMessage(message)) dispatch(message);
+  while (backend_->peekMessage(message)) dispatch(message);
 }
 
 void Console::waitMessage() {
   ensureConsole();
-  backend_.waitMessage();
+  backend_->waitMessage();
   pumpMessages();
 }
 
@@ -304,7 +315,7 @@ void Console::postMessage(std::uint32_t id, std::uintptr_t param1, std::uintptr_
   message.code = id;
   message.param1 = param1;
   message.param2 = param2;
-  backend_.postMessage(message);
+  backend_->postMessage(message);
 }
 
 void Console::dispatch(const Message& message) {
@@ -340,11 +351,13 @@ void Console::dispatch(const Message& message) {
     case MessageType::KillFocus:
       if (reading_) hideCaret();
       focused_ = false;
+      // Key releases go to the window that has the focus now.
+      keyboard_.clearChord();
       break;
     case MessageType::RightDown:
       if (!magnifierOn_) {
         magnifierOn_ = true;
-        backend_.takeSnapshot();
+        backend_->takeSnapshot();
         drawMagnifier(message.x, message.y);
       }
       break;
@@ -354,7 +367,7 @@ void Console::dispatch(const Message& message) {
     case MessageType::RightUp:
       if (magnifierOn_) {
         magnifierOn_ = false;
-        backend_.releaseSnapshot();
+        backend_->releaseSnapshot();
         repaintAll();
       }
       break;
@@ -379,33 +392,37 @@ void Console::paint(const Message& message) {
   const int endRow = std::min(kRows, (message.y2 + cellHeight_ - 1) / cellHeight_);
   for (int row = firstRow; row < endRow; ++row) repaintRow(row, firstColumn, endColumn);
   if (caretShown_) showCaret();
-  backend_.present();
+  backend_->present();
 }
 
 void Console::showCaret() {
-  backend_.showCaret(screen_.cursorX() * cellWidth_,
-                     screen_.cursorY() * cellHeight_ + metrics_.ascent, cellWidth_, 2);
-  backend_.present();
+  backend_->showCaret(screen_.cursorX() * cellWidth_,
+                      screen_.cursorY() * cellHeight_ + metrics_.ascent, cellWidth_, 2);
+  backend_->present();
   caretShown_ = true;
 }
 
 void Console::hideCaret() {
   if (!caretShown_) return;
-  backend_.hideCaret();
-  backend_.present();
+  backend_->hideCaret();
+  backend_->present();
   caretShown_ = false;
 }
 
 void Console::drawMagnifier(int x, int y) {
   const int f = std::max(1, settings_.magnification);
-  // Client coordinates arrive as 16-bit unsigned values.
-  x &= 0xFFFF;
-  y &= 0xFFFF;
-  const int width = backend_.clientWidth();
-  const int height = backend_.clientHeight();
+  const int width = backend_->clientWidth();
+  const int height = backend_->clientHeight();
+  // With the button held the mouse is still followed outside the window,
+  // where positions are negative or past the edge; 16-bit client positions
+  // would wrap to the far corner. The magnifier stops at the window's edge.
+  x = std::clamp(static_cast<int>(static_cast<std::int16_t>(x & 0xFFFF)), 0,
+                 std::max(0, width - 1));
+  y = std::clamp(static_cast<int>(static_cast<std::int16_t>(y & 0xFFFF)), 0,
+                 std::max(0, height - 1));
   const int sourceX = std::max(0, x - x / f);
   const int sourceY = std::max(0, y - y / f);
-  backend_.drawSnapshot(sourceX, sourceY, width / f, height / f);
+  backend_->drawSnapshot(sourceX, sourceY, width / f, height / f);
 }
 
 // ---- ending ----
@@ -435,7 +452,7 @@ std::string Console::screenDumpText() const {
 void Console::endProgram(int code) {
   if (code == kBreakExitCode && created_) {
     if (reading_ && focused_) hideCaret();
-    backend_.setCaption("Programa terminado");
+    backend_->setCaption("Programa terminado");
   }
   writeScreenDump();
   options_.terminate(code);
@@ -461,7 +478,7 @@ void Console::closeConsole() {
   // The dump is written before the window goes, while the buffers exist.
   writeScreenDump();
   if (created_) {
-    backend_.destroyWindow();
+    backend_->destroyWindow();
     created_ = false;
   }
   options_.terminate(0);
@@ -513,14 +530,14 @@ void Console::setBrailleMode(int mode) {
 
 void Console::copyToClipboard(std::string_view text) {
   const std::size_t end = text.find('\0');
-  backend_.setClipboard(text.substr(0, end));
+  backend_->setClipboard(text.substr(0, end));
 }
 
 void Console::pasteFromClipboard(std::span<char> buffer) {
   if (buffer.empty()) return;
   std::string text;
   bool hasText = false;
-  if (!backend_.getClipboard(text, hasText)) return;
+  if (!backend_->getClipboard(text, hasText)) return;
   if (!hasText) {
     buffer[0] = 0;
     return;

@@ -28,10 +28,15 @@ struct ConsoleOptions {
   std::function<void(int)> terminate;
   // When set, the final screen is written here as the program ends.
   std::filesystem::path screenDump;
+  // A backend to go on with when the window cannot be created; without it
+  // (or when it fails too) the program ends with kNoWindowExitCode.
+  std::function<platform::WindowBackend*()> fallbackWindow;
 };
 
 // Exit code of a program ended by Ctrl+Break or a quit message.
 inline constexpr int kBreakExitCode = 255;
+// Exit code of a program that could not show its console at all.
+inline constexpr int kNoWindowExitCode = 3;
 
 class Console final : public platform::MessagePump, private ScreenView {
  public:
@@ -118,7 +123,7 @@ class Console final : public platform::MessagePump, private ScreenView {
   void endProgram(int code);
   void writeScreenDump();
 
-  platform::WindowBackend& backend_;
+  platform::WindowBackend* backend_;
   platform::ToneSound& tones_;
   ConsoleOptions options_;
   ConsoleSettings settings_;

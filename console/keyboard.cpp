@@ -128,15 +128,19 @@ std::string_view resultText(KeyDownResult result) {
 
 KeyDownResult Keyboard::onKeyDown(std::uint32_t v, platform::Modifiers mods) {
   if (v == vk::Cancel) return KeyDownResult::breakProgram;
-  if (mods.alt) {
-    if (mods.ctrl && v == vk::F12) {
+  // Ctrl+Alt+F11/F12 switch virtual terminals on X servers and Wayland
+  // desktops and never arrive there; Ctrl+Shift+F11/F12 do the same work.
+  if (mods.ctrl && (mods.alt || mods.shift)) {
+    if (v == vk::F12) {
       setBrailleMode(0);
       return KeyDownResult::consumed;
     }
-    if (mods.ctrl && v == vk::F11) {
+    if (v == vk::F11) {
       setBrailleMode(mode_ + 1);
       return KeyDownResult::consumed;
     }
+  }
+  if (mods.alt) {
     if (const std::uint8_t code = altKeyCode(v); code != 0) {
       pushPair(code);
       return KeyDownResult::consumed;
@@ -195,11 +199,21 @@ std::uint8_t Keyboard::applySignRules(std::uint8_t x) {
 
 bool Keyboard::onKeyUp(std::uint32_t v, platform::Modifiers mods) {
   if (mode_ != 1 && mode_ != 2) return false;
+  const std::uint8_t bit = dotBit(v);
   if (mods.ctrl || (v != vk::Space && !isLetterKey(v))) {
     clearSigns();
+    // A dot released with Ctrl is no longer held, and the chord it belonged
+    // to is abandoned once no dot is held.
+    if ((dotsHeld_ & bit) != 0) {
+      dotsHeld_ = static_cast<std::uint8_t>(dotsHeld_ & ~bit);
+      if (dotsHeld_ == 0) dotsPressed_ = 0;
+    }
     return false;
   }
-  dotsHeld_ = static_cast<std::uint8_t>(dotsHeld_ & ~dotBit(v));
+  // The press of this dot was forgotten (the chord was abandoned): its
+  // release completes nothing.
+  if ((dotsHeld_ & bit) != bit) return true;
+  dotsHeld_ = static_cast<std::uint8_t>(dotsHeld_ & ~bit);
   if ((dotsHeld_ & 0x7F) != 0) return true;
 
   std::uint8_t result = kNoCharacter;
@@ -216,12 +230,17 @@ bool Keyboard::onKeyUp(std::uint32_t v, platform::Modifiers mods) {
   return true;
 }
 
+void Keyboard::clearChord() {
+  dotsPressed_ = 0;
+  dotsHeld_ = 0;
+  clearSigns();
+}
+
 void Keyboard::setBrailleMode(int mode) {
   if (mode > 2) mode = 1;
+  // A chord begun in the other mode cannot complete in this one.
+  clearChord();
   if (mode <= 0) {
-    dotsPressed_ = 0;
-    dotsHeld_ = 0;
-    clearSigns();
     if (mode_ != 0 && tone_) tone_(100);
     mode_ = 0;
     return;

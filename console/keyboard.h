@@ -46,6 +46,9 @@ class Keyboard {
 
   void setBrailleMode(int mode);
   int brailleMode() const { return mode_; }
+  // Forgets the chord being typed and the signs of mode 2; the keys still
+  // held then complete nothing when released (focus lost, mode changed).
+  void clearChord();
 
   int count() const { return count_; }
   bool empty() const { return count_ == 0; }

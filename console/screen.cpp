@@ -57,6 +57,9 @@ void Screen::writeChars(std::string_view bytes) {
           cursorX_ = 0;
           newLine(first, last);
         }
+        // A carriage return may have moved the cursor left of what was
+        // already marked for repainting.
+        first = std::min(first, cursorX_);
         chars_[index(left_ + cursorX_, top_ + cursorY_)] = byte;
         attrs_[index(left_ + cursorX_, top_ + cursorY_)] = attribute_;
         ++cursorX_;

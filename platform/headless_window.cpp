@@ -48,6 +48,7 @@ FontMetrics HeadlessWindow::openFont(const FontRequest& request) {
 }
 
 bool HeadlessWindow::createWindow(const WindowSpec& spec) {
+  if (refuseCreation_) return false;
   spec_ = spec;
   caption_ = spec.caption;
   created_ = true;

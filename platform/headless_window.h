@@ -90,6 +90,8 @@ class HeadlessWindow final : public WindowBackend {
   const std::string& clipboardText() const { return clipboard_; }
   // Keep draw calls (off by default, so long runs do not grow memory).
   void recordDrawing(bool on) { recordDrawing_ = on; }
+  // createWindow fails from now on, as a window system refusing one would.
+  void refuseCreation() { refuseCreation_ = true; }
 
  private:
   // Moves the next scripted key into the queue when it is due; the lock is
@@ -117,6 +119,7 @@ class HeadlessWindow final : public WindowBackend {
   Limits limits_{};
   std::string caption_;
   bool created_ = false;
+  bool refuseCreation_ = false;
   std::vector<DrawCall> drawCalls_;
   bool recordDrawing_ = false;
   int scrolls_ = 0, fills_ = 0, presents_ = 0, beeps_ = 0;

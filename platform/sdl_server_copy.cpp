@@ -3,6 +3,13 @@
 #include <SDL.h>
 #include <SDL_syswm.h>
 
+#include <cstring>
+#if defined(SDL_VIDEO_DRIVER_X11)
+#include <X11/XKBlib.h>
+#include <X11/Xproto.h>
+#include <X11/keysym.h>
+#endif
+
 #include "platform/sdl_server_copy_internal.h"
 
 namespace lamina::platform::sdl_detail {
@@ -45,6 +52,59 @@ void ServerCopy::copy(int x, int y, int w, int h, int toX, int toY) {
   XFlush(display);
 #else
   (void)x, (void)y, (void)w, (void)h, (void)toX, (void)toY;
+#endif
+}
+
+bool rightAltIsAltGr(SDL_Window* window) {
+#if defined(SDL_VIDEO_DRIVER_X11)
+  SDL_SysWMinfo info;
+  SDL_VERSION(&info.version);
+  if (window == nullptr || SDL_GetWindowWMInfo(window, &info) != SDL_TRUE ||
+      info.subsystem != SDL_SYSWM_X11) {
+    return true;
+  }
+  Display* display = info.info.x11.display;
+  XkbDescPtr keyboard = XkbGetMap(display, 0, XkbUseCoreKbd);
+  if (keyboard == nullptr) return true;
+  bool altGr = true;
+  XkbStateRec state{};
+  const int group = XkbGetState(display, XkbUseCoreKbd, &state) == Success ? state.group : 0;
+  // The key is found by its XKB name, whatever its key code on this server.
+  if (XkbGetNames(display, XkbKeyNamesMask, keyboard) == Success && keyboard->names != nullptr &&
+      keyboard->names->keys != nullptr) {
+    for (int code = keyboard->min_key_code; code <= keyboard->max_key_code; ++code) {
+      if (std::strncmp(keyboard->names->keys[code].name, "RALT", XkbKeyNameLength) != 0) continue;
+      const KeySym sym = XkbKeycodeToKeysym(display, static_cast<KeyCode>(code), group, 0);
+      altGr = sym == XK_ISO_Level3_Shift || sym == XK_Mode_switch;
+      break;
+    }
+  }
+  XkbFreeKeyboard(keyboard, 0, True);
+  return altGr;
+#else
+  (void)window;
+  return true;
+#endif
+}
+
+#if defined(SDL_VIDEO_DRIVER_X11)
+namespace {
+
+XErrorHandler previousErrorHandler = nullptr;
+
+int errorHandler(Display* display, XErrorEvent* error) {
+  if (error->error_code == BadWindow && error->request_code == X_SendEvent) return 0;
+  return previousErrorHandler != nullptr ? previousErrorHandler(display, error) : 0;
+}
+
+}  // namespace
+#endif
+
+void ignoreWakeupsOfDestroyedWindows() {
+#if defined(SDL_VIDEO_DRIVER_X11)
+  // Each start of the backend asks again; the handler is installed once.
+  const XErrorHandler current = XSetErrorHandler(&errorHandler);
+  if (current != &errorHandler) previousErrorHandler = current;
 #endif
 }
 

@@ -55,44 +55,77 @@ bool parseWaveImage(std::span<const std::uint8_t> image, WaveImageData& out) {
 }
 
 SdlToneSound::SdlToneSound() {
+  // Ctrl+C and SIGTERM are the program's to handle (QuitSignals); SDL would
+  // turn them into a quit event that a console without a window never reads.
+  SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
   initialised_ = SDL_InitSubSystem(SDL_INIT_AUDIO) == 0;
   if (!initialised_) logError("sdl", std::string("no audio for tones: ") + SDL_GetError());
 }
 
 SdlToneSound::~SdlToneSound() {
-  stopLoop();
+  closeDevice();
   if (beepDevice_ != 0) SDL_CloseAudioDevice(beepDevice_);
   if (initialised_) SDL_QuitSubSystem(SDL_INIT_AUDIO);
 }
 
-bool SdlToneSound::playLoop(std::span<const std::uint8_t> waveImage) {
-  stopLoop();
-  WaveImageData w;
-  if (!initialised_ || !parseWaveImage(waveImage, w)) return false;
+bool SdlToneSound::openDevice(const WaveImageData& w) {
+  if (loopDevice_ != 0 && w.samplesPerSecond == rate_ && w.bitsPerSample == bits_ &&
+      w.channels == channels_) {
+    return true;
+  }
+  closeDevice();
   bool ok = false;
   SDL_AudioSpec want = specFor(w, ok);
   if (!ok) return false;
   want.callback = &SdlToneSound::loopCallback;
   want.userdata = this;
-  {
-    std::lock_guard lock(mutex_);
-    loop_.assign(w.samples.begin(), w.samples.end());
-    loopPos_ = 0;
-    loopBytes_ = 0;
-  }
-  SDL_AudioSpec have{};
-  loopDevice_ = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
-  if (loopDevice_ == 0)
+  loopDevice_ = SDL_OpenAudioDevice(nullptr, 0, &want, nullptr, 0);
+  if (loopDevice_ == 0) {
     logError("sdl", std::string("cannot open a tone device: ") + SDL_GetError());
-  if (loopDevice_ == 0) return false;
+    return false;
+  }
+  ++devicesOpened_;
+  rate_ = w.samplesPerSecond;
+  bits_ = w.bitsPerSample;
+  channels_ = w.channels;
   SDL_PauseAudioDevice(loopDevice_, 0);
   return true;
 }
 
-void SdlToneSound::stopLoop() {
-  if (loopDevice_ == 0) return;
-  SDL_CloseAudioDevice(loopDevice_);
+void SdlToneSound::closeDevice() {
+  if (loopDevice_ != 0) SDL_CloseAudioDevice(loopDevice_);
   loopDevice_ = 0;
+  std::lock_guard lock(mutex_);
+  tones_.clear();
+}
+
+bool SdlToneSound::playLoop(std::span<const std::uint8_t> waveImage) {
+  stopLoop();
+  WaveImageData w;
+  if (!initialised_ || !parseWaveImage(waveImage, w) || !openDevice(w)) return false;
+  std::lock_guard lock(mutex_);
+  Tone tone;
+  tone.samples.assign(w.samples.begin(), w.samples.end());
+  tone.asked = std::chrono::steady_clock::now();
+  tones_.push_back(std::move(tone));
+  loopBytes_ = 0;
+  looping_ = true;
+  return true;
+}
+
+void SdlToneSound::stopLoop() {
+  if (!looping_) return;
+  looping_ = false;
+  std::lock_guard lock(mutex_);
+  if (tones_.empty()) return;
+  // The tone lasts as long as it was asked to, however late its first
+  // sample reached the device.
+  Tone& tone = tones_.back();
+  const auto asked = std::chrono::steady_clock::now() - tone.asked;
+  const auto micros = std::chrono::duration_cast<std::chrono::microseconds>(asked).count();
+  const std::uint64_t frame = std::uint64_t{bits_ / 8u} * channels_;
+  tone.length = static_cast<std::uint64_t>(micros) * rate_ / 1000000 * frame;
+  tone.stopped = true;
 }
 
 std::uint64_t SdlToneSound::loopBytesPlayed() {
@@ -105,13 +138,24 @@ void SdlToneSound::loopCallback(void* self, std::uint8_t* stream, int length) {
   std::lock_guard lock(me.mutex_);
   const std::size_t total = length > 0 ? static_cast<std::size_t>(length) : 0;
   std::size_t filled = 0;
-  while (filled < total) {
-    const std::size_t n = std::min(total - filled, me.loop_.size() - me.loopPos_);
-    std::memcpy(stream + filled, me.loop_.data() + me.loopPos_, n);
+  while (filled < total && !me.tones_.empty()) {
+    Tone& tone = me.tones_.front();
+    if (tone.stopped && tone.played >= tone.length) {
+      me.tones_.pop_front();
+      continue;
+    }
+    std::size_t n = std::min(total - filled, tone.samples.size() - tone.pos);
+    if (tone.stopped)
+      n = static_cast<std::size_t>(std::min<std::uint64_t>(n, tone.length - tone.played));
+    std::memcpy(stream + filled, tone.samples.data() + tone.pos, n);
     filled += n;
-    me.loopPos_ = (me.loopPos_ + n) % me.loop_.size();
+    tone.played += n;
+    tone.pos = (tone.pos + n) % tone.samples.size();
+    if (&tone == &me.tones_.back()) me.loopBytes_ += n;
   }
-  me.loopBytes_ += total;
+  // Silence between tones: the midline of the device's format.
+  const std::uint8_t silence = me.bits_ == 8 ? 128 : 0;
+  std::memset(stream + filled, silence, total - filled);
 }
 
 void SdlToneSound::beep() {

@@ -380,21 +380,33 @@ std::uint32_t virtualKeyOf(std::int32_t sdlKey, bool numLock) {
   }
 }
 
-Modifiers modifiersOf(std::uint16_t sdlMods) {
-  const bool altGr = (sdlMods & (KMOD_RALT | KMOD_MODE)) != 0;
+namespace {
+
+bool altGrHeld(std::uint16_t sdlMods, bool rightAltIsAltGr) {
+  return (sdlMods & KMOD_MODE) != 0 || (rightAltIsAltGr && (sdlMods & KMOD_RALT) != 0);
+}
+
+bool plainAltHeld(std::uint16_t sdlMods, bool rightAltIsAltGr) {
+  return (sdlMods & KMOD_LALT) != 0 || (!rightAltIsAltGr && (sdlMods & KMOD_RALT) != 0);
+}
+
+}  // namespace
+
+Modifiers modifiersOf(std::uint16_t sdlMods, bool rightAltIsAltGr) {
+  const bool altGr = altGrHeld(sdlMods, rightAltIsAltGr);
   Modifiers m;
   m.shift = (sdlMods & KMOD_SHIFT) != 0;
   m.ctrl = (sdlMods & KMOD_CTRL) != 0 || altGr;
-  m.alt = (sdlMods & KMOD_LALT) != 0 || altGr;
+  m.alt = plainAltHeld(sdlMods, rightAltIsAltGr) || altGr;
   return m;
 }
 
-void translateKeyEvent(const SDL_Event& event, std::uint16_t& lastKeyMods,
-                       std::deque<Message>& out) {
+void translateKeyEvent(const SDL_Event& event, std::uint16_t& lastKeyMods, std::deque<Message>& out,
+                       bool rightAltIsAltGr) {
   if (event.type == SDL_KEYDOWN || event.type == SDL_KEYUP) {
     const SDL_Keysym& key = event.key.keysym;
     lastKeyMods = key.mod;
-    const Modifiers mods = modifiersOf(key.mod);
+    const Modifiers mods = modifiersOf(key.mod, rightAltIsAltGr);
     std::uint32_t code = virtualKeyOf(key.sym, (key.mod & KMOD_NUM) != 0);
     if (event.type == SDL_KEYUP) {
       Message up = messageOf(MessageType::KeyUp);
@@ -440,10 +452,10 @@ void translateKeyEvent(const SDL_Event& event, std::uint16_t& lastKeyMods,
   // platform the key tables come from (Ctrl+digit, Alt+letter); X still
   // sends the plain character, so it is dropped here. AltGr text passes.
   const bool ctrl = (lastKeyMods & KMOD_CTRL) != 0;
-  const bool leftAltAlone =
-      (lastKeyMods & KMOD_LALT) != 0 && (lastKeyMods & (KMOD_RALT | KMOD_MODE)) == 0;
-  if (ctrl || leftAltAlone) return;
-  const Modifiers mods = modifiersOf(lastKeyMods);
+  const bool altAlone =
+      plainAltHeld(lastKeyMods, rightAltIsAltGr) && !altGrHeld(lastKeyMods, rightAltIsAltGr);
+  if (ctrl || altAlone) return;
+  const Modifiers mods = modifiersOf(lastKeyMods, rightAltIsAltGr);
   const std::string_view text(event.text.text, strnlen(event.text.text, sizeof event.text.text));
   std::size_t pos = 0;
   while (pos < text.size()) {
@@ -468,6 +480,11 @@ std::unique_ptr<SdlWindowBackend> SdlWindowBackend::create() {
   // cheapest way to show it, where an accelerated one would re-create the
   // window and pass every frame through a texture.
   SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+  // Ctrl+C and SIGTERM are the program's (QuitSignals), not SDL's.
+  SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+  // Before SDL's video starts: SDL chains its X error handler to the one it
+  // finds, and puts that one back as it closes its connections.
+  sdl_detail::ignoreWakeupsOfDestroyedWindows();
   if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
     logSdlError("no video");
     return nullptr;
@@ -588,6 +605,7 @@ bool SdlWindowBackend::createWindow(const WindowSpec& spec) {
   setSizeLimits(16 * cellW_, 4 * cellH_, std::min(80 * cellW_, frame.screenWidth),
                 std::min(25 * cellH_, frame.screenHeight));
   ensureCanvas(clientWidth(), clientHeight());
+  rightAltIsAltGr_ = sdl_detail::rightAltIsAltGr(window_.get());
   // A newly shown window is the active one, as on the platform the console
   // comes from; without a window manager nobody else would give it focus.
   SDL_RaiseWindow(window_.get());
@@ -712,7 +730,10 @@ void SdlWindowBackend::translate(const SDL_Event& event) {
     case SDL_KEYDOWN:
     case SDL_KEYUP:
     case SDL_TEXTINPUT:
-      translateKeyEvent(event, lastKeyMods_, pending_);
+      translateKeyEvent(event, lastKeyMods_, pending_, rightAltIsAltGr_);
+      return;
+    case SDL_KEYMAPCHANGED:
+      rightAltIsAltGr_ = sdl_detail::rightAltIsAltGr(window_.get());
       return;
     case SDL_QUIT:
       pending_.push_back(messageOf(MessageType::Quit));
@@ -724,7 +745,7 @@ void SdlWindowBackend::translate(const SDL_Event& event) {
                                                               : MessageType::RightUp);
       m.x = event.button.x;
       m.y = event.button.y;
-      m.mods = modifiersOf(static_cast<std::uint16_t>(SDL_GetModState()));
+      m.mods = modifiersOf(static_cast<std::uint16_t>(SDL_GetModState()), rightAltIsAltGr_);
       pending_.push_back(m);
       return;
     }

@@ -41,18 +41,19 @@ using WindowPtr = std::unique_ptr<SDL_Window, WindowDeleter>;
 // looks at. numLock decides what the keypad's digit keys are.
 std::uint32_t virtualKeyOf(std::int32_t sdlKey, bool numLock);
 
-// The key state a message carries, from SDL's modifier bits. Right Alt is
-// AltGr on the Brazilian layout and counts as Ctrl+Alt, as it does on the
-// platform the key tables come from.
-Modifiers modifiersOf(std::uint16_t sdlMods);
+// The key state a message carries, from SDL's modifier bits. Where the
+// layout makes the right Alt AltGr (the Brazilian layout) it counts as
+// Ctrl+Alt, as it does on the platform the key tables come from; where it
+// is a second Alt (the US layout) it is Alt.
+Modifiers modifiersOf(std::uint16_t sdlMods, bool rightAltIsAltGr = true);
 
 // Translates one keyboard or text event into the messages the platform the
 // key tables come from would deliver: key-down/up with its virtual key, and
 // the character messages its keyboard translation produces. lastKeyMods is
 // SDL's modifier bits of the latest key event; text events carry none of
 // their own, so they take it.
-void translateKeyEvent(const SDL_Event& event, std::uint16_t& lastKeyMods,
-                       std::deque<Message>& out);
+void translateKeyEvent(const SDL_Event& event, std::uint16_t& lastKeyMods, std::deque<Message>& out,
+                       bool rightAltIsAltGr = true);
 
 // Area-averaging resample of an 8-bit coverage image into another size;
 // used to fit a face's glyphs into the console's cell.
@@ -166,6 +167,8 @@ class SdlWindowBackend final : public WindowBackend {
   std::mutex postedMutex_;
   std::deque<Message> posted_;
   std::uint16_t lastKeyMods_ = 0;
+  // Asked of the layout when the window is made and when the layout changes.
+  bool rightAltIsAltGr_ = true;
   bool invalid_ = false;
   int invX_ = 0, invY_ = 0, invX2_ = 0, invY2_ = 0;
 

@@ -128,6 +128,18 @@ TEST(ConsoleWindow, MagnifierStretchesTheSnapshotAroundTheMouse) {
   m.y = 0;
   f.console->dispatch(m);
   EXPECT_EQ(f.window.magnified().x, 0);
+  // Outside the window the picture stays at the nearest edge.
+  m.x = -4;
+  m.y = -7;
+  f.console->dispatch(m);
+  EXPECT_EQ(f.window.magnified().x, 0);
+  EXPECT_EQ(f.window.magnified().y, 0);
+  m.x = 5000;
+  m.y = 0xFFFF + 3000;
+  f.console->dispatch(m);
+  EXPECT_EQ(f.window.magnified().x, 719 - 719 / 3);
+  EXPECT_EQ(f.window.magnified().y, 549 - 549 / 3);
+  const int lastX = f.window.magnified().x;
   m.type = MessageType::RightUp;
   f.console->dispatch(m);
   EXPECT_FALSE(f.console->magnifierOn());
@@ -136,7 +148,7 @@ TEST(ConsoleWindow, MagnifierStretchesTheSnapshotAroundTheMouse) {
   m.type = MessageType::MouseMove;
   m.x = 300;
   f.console->dispatch(m);
-  EXPECT_EQ(f.window.magnified().x, 0);
+  EXPECT_EQ(f.window.magnified().x, lastX);
 }
 
 TEST(ConsoleInput, LineReadingKeepsAtMost126CharactersAndEchoes) {
@@ -222,6 +234,31 @@ TEST(ConsoleEnd, CtrlBreakAndQuitEndWith255) {
   quit.type = MessageType::Quit;
   g.window.postMessage(quit);
   EXPECT_EQ(exitCodeOf([&] { g.console->keyPressed(); }), 255);
+}
+
+TEST(ConsoleWindow, AWindowThatCannotBeCreatedFallsBackOrEnds) {
+  // With a fallback the console goes on there: text and keys work.
+  lamina::platform::HeadlessWindow refusing;
+  refusing.refuseCreation();
+  refusing.endScript();  // a console that waits on it gets Close
+  lamina::platform::HeadlessWindow spare;
+  lamina::console::testing::RecordingTones tones;
+  lamina::console::ConsoleOptions options;
+  options.terminate = [](int code) { throw Terminated{code}; };
+  options.fallbackWindow = [&] { return &spare; };
+  {
+    Console console(refusing, tones, options);
+    console.write("ok");
+    EXPECT_TRUE(console.created());
+    ASSERT_TRUE(spare.created());
+    EXPECT_EQ(spare.spec().width, 720);
+    spare.appendScript("z");
+    EXPECT_EQ(console.readKey(), 'z');
+  }
+  // Without one the program ends at once instead of waiting for keys.
+  options.fallbackWindow = nullptr;
+  Console alone(refusing, tones, options);
+  EXPECT_EQ(exitCodeOf([&] { alone.readKey(); }), lamina::console::kNoWindowExitCode);
 }
 
 TEST(ConsoleEnd, CloseButtonEndsInOrderWithCodeZero) {

@@ -182,6 +182,49 @@ TEST(Braille, CtrlAltF11AndF12SwitchModesWithTones) {
   EXPECT_EQ(h.keyboard.brailleMode(), 1);
 }
 
+TEST(Braille, ChordsThatCannotCompleteAreForgotten) {
+  KeyboardHarness h;
+  h.keyboard.setBrailleMode(1);
+  const auto deliver = [&](lamina::platform::MessageType type, std::uint32_t key, bool ctrl) {
+    Message m;
+    m.type = type;
+    m.code = key;
+    m.mods.ctrl = ctrl;
+    h.deliver(m);
+  };
+  // F pressed alone, released with Ctrl held: the next chord is D alone.
+  deliver(MessageType::KeyDown, 'F', false);
+  deliver(MessageType::KeyUp, 'F', true);
+  EXPECT_EQ(h.type("{chord D}"), (Bytes{','}));
+  // F and D held while the mode changes: their releases queue nothing, and
+  // the next chord stands alone.
+  deliver(MessageType::KeyDown, 'F', false);
+  deliver(MessageType::KeyDown, 'D', false);
+  h.type("{Ctrl+Alt+F11}");
+  ASSERT_EQ(h.keyboard.brailleMode(), 2);
+  deliver(MessageType::KeyUp, 'F', false);
+  deliver(MessageType::KeyUp, 'D', false);
+  EXPECT_EQ(h.type("{chord S}"), (Bytes{'\''}));
+  // Focus lost with a dot held: the release after the clear completes nothing.
+  deliver(MessageType::KeyDown, 'K', false);
+  h.keyboard.clearChord();
+  deliver(MessageType::KeyUp, 'K', false);
+  EXPECT_EQ(h.type("{chord F}"), (Bytes{'a'}));
+}
+
+TEST(Braille, CtrlShiftF11AndF12AreASecondPairOfModeKeys) {
+  KeyboardHarness h;
+  h.type("{Ctrl+Shift+F11}");
+  EXPECT_EQ(h.keyboard.brailleMode(), 1);
+  h.type("{Ctrl+Shift+F11}");
+  EXPECT_EQ(h.keyboard.brailleMode(), 2);
+  h.type("{Ctrl+Shift+F12}");
+  EXPECT_EQ(h.keyboard.brailleMode(), 0);
+  EXPECT_EQ(h.tones, (std::vector<int>{800, 1600, 800, 400, 100}));
+  // Ctrl with F11 alone keeps its code.
+  EXPECT_EQ(h.type("{Ctrl+F11}"), (Bytes{0, 104}));
+}
+
 TEST(Braille, EveryCellOfTheTableIsReachable) {
   KeyboardHarness h;
   h.keyboard.setBrailleMode(1);

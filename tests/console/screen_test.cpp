@@ -153,6 +153,21 @@ TEST(Screen, OnlyTheChangedCellsOfARowAreRepainted) {
   EXPECT_EQ(view.repaints[1], std::make_tuple(3, 0, 1));
 }
 
+TEST(Screen, CharactersAfterACarriageReturnInTheSameWriteAreRepainted) {
+  Screen s(7);
+  RecordingView view;
+  s.attach(&view);
+  s.writeChars("abcdef");
+  view.repaints.clear();
+  s.writeChars("\rXY");
+  EXPECT_EQ(row(s, 1).substr(0, 6), "XYcdef");
+  ASSERT_EQ(view.repaints.size(), 1u);
+  const auto [r, first, last] = view.repaints[0];
+  EXPECT_EQ(r, 0);
+  EXPECT_EQ(first, 0);
+  EXPECT_GE(last, 2);
+}
+
 TEST(Screen, ClearToLineEndFromTheCursor) {
   Screen s(7);
   s.writeChars("abcdef");

@@ -140,6 +140,15 @@ TEST(SdlKeyTranslation, TextBecomesCp1252Bytes) {
   ASSERT_EQ(out.size(), 2u);
   EXPECT_EQ(out[0].type, MessageType::KeyDown);
   EXPECT_TRUE(isMessage(out[1], MessageType::Char, '/', false, true, true));
+
+  // On a layout where right Alt is a second Alt (US), Alt+A is the
+  // system's: a system key-down with Alt alone, and no character.
+  std::uint16_t last = 0;
+  out.clear();
+  translateKeyEvent(keyEvent(SDL_KEYDOWN, SDLK_a, KMOD_RALT), last, out, false);
+  translateKeyEvent(textEvent("a"), last, out, false);
+  ASSERT_EQ(out.size(), 1u);
+  EXPECT_TRUE(isMessage(out[0], MessageType::SysKeyDown, 'A', false, false, true));
 }
 
 TEST(SdlKeyTranslation, KeypadFollowsNumLock) {
