@@ -74,7 +74,8 @@ class EditSession {
   char at(int p) const {
     return p >= 1 && p <= length_ ? work_[static_cast<std::size_t>(p - 1)] : ' ';
   }
-  bool fullSelection() const { return selStart_ != 0 && selEnd_ != 0; }
+  // An empty selection counts as none: copying it would empty the clipboard.
+  bool fullSelection() const { return selStart_ != 0 && selEnd_ != 0 && selStart_ != selEnd_; }
   int afterLastNonBlank() const {
     const std::size_t last = work_.find_last_not_of(' ');
     return last == std::string::npos ? 1 : static_cast<int>(last) + 2;

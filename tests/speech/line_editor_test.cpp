@@ -57,7 +57,11 @@ class LineEditing : public SpeechFixture {
     window.appendScript(script);
     window.endScript();
     clearHeard();
-    return editor_->editLine(text, x, y, length, width, editable);
+    try {
+      return editor_->editLine(text, x, y, length, width, editable);
+    } catch (const Terminated&) {
+      return -1;  // the editor wanted more keys than the script held
+    }
   }
   std::string row(int y) {
     std::string line;
@@ -198,14 +202,20 @@ TEST_F(LineEditing, NextItemSpellsConsonantGroupsAndReadsNumbers) {
 
 TEST_F(LineEditing, ResultKeysAndOtherSubsystems) {
   std::string text = "ab";
-  EXPECT_EQ(edit(text, "{Alt+F1}"), 104);
+  // F1 with Alt held (no script notation gives it: Alt+F1 is a system key).
+  platform::Message f1;
+  f1.type = platform::MessageType::KeyDown;
+  f1.code = platform::vk::F1;
+  f1.mods.alt = true;
+  window.postMessage(f1);
+  EXPECT_EQ(edit(text, ""), 104);
   EXPECT_EQ(edit(text, "{PgDn}"), 81);
   EXPECT_EQ(edit(text, "{Ctrl+F9}"), 102);
   EXPECT_EQ(edit(text, "{Ctrl+Alt+F9}{Ctrl+Alt+F9}{Ctrl+Enter}"), 10);
   EXPECT_EQ(reviews, 2);
-  EXPECT_EQ(edit(text, "{Alt+Q}{Up}"), 16);
+  EXPECT_EQ(edit(text, "{Ctrl+Alt+Q}{Up}"), 16);
   EXPECT_FALSE(console_->keyPressed()) << "no half key left behind";
-  EXPECT_EQ(edit(text, "{Alt+E}{End}x{Alt+1}\n"), 13);
+  EXPECT_EQ(edit(text, "{End}{Ctrl+Alt+E}x{Ctrl+Alt+1}\n"), 13);
   EXPECT_EQ(text, "abx");
 
   // F4 toggles the echo, for later calls too.
@@ -216,11 +226,11 @@ TEST_F(LineEditing, ResultKeysAndOtherSubsystems) {
   // F12 opens the word under the cursor without its decoration.
   text = "ver (www.x.br). ok";
   EXPECT_EQ(edit(text, "{Right}{Right}{Right}{Right}{Right}{F12}{End}{F12}\n"), 13);
-  EXPECT_EQ(opened, (List{"www.x.br)"}));
+  EXPECT_EQ(opened, (List{"www.x.br)", "ok"}));
   text = "a --";
   EXPECT_EQ(edit(text, "{End}{F12}\n"), 13);
   EXPECT_EQ(heard(), (List{"beep"}));
-  EXPECT_EQ(opened.size(), 1u);
+  EXPECT_EQ(opened.size(), 2u);
 
   // Ctrl+F4 then 2 restarts speech at speed 2; Esc keeps the speed.
   EXPECT_EQ(edit(text, "{Ctrl+F4}2\n"), 13);
