@@ -192,7 +192,7 @@ void runConsoleDemo(console::Console& c, const std::filesystem::path& keyLog) {
       c.write("Digite uma linha: ");
       const std::string line = c.readLine();
       c.writeLine(cp1252::fromUtf8("Você digitou: ") + line);
-    } else if (key == 0 && second == 63) {
+    } else if (key == 0 && second == 62) {
       if (!editor) editor = std::make_unique<DemoEditor>(c);
       c.write("Editor (Enter termina): ");
       std::string line;
