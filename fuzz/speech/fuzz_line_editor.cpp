@@ -3,8 +3,10 @@
 // the next 80 the screen row's text, the rest are the keys, delivered as
 // keyboard messages of the headless console with random modifiers. The
 // field's row may change; no other row may, and nothing may crash.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -54,17 +56,20 @@ constexpr std::uint32_t kKeys[] = {platform::vk::F1,
                                    'E',
                                    '1'};
 
+std::unique_ptr<console::Console> makeConsole(platform::HeadlessWindow& window,
+                                              platform::ToneSound& tones) {
+  console::ConsoleOptions options;
+  options.terminate = [](int) { throw Ended{}; };
+  auto c = std::make_unique<console::Console>(window, tones, options);
+  c->ensureConsole();
+  return c;
+}
+
 struct Editor {
-  Editor() {
-    device.setAutoComplete(true);
-    console::ConsoleOptions options;
-    options.terminate = [](int) { throw Ended{}; };
-    console = std::make_unique<console::Console>(window, tones, options);
-    console->ensureConsole();
-  }
+  Editor() { device.setAutoComplete(true); }
   platform::HeadlessWindow window;
   NoTones tones;
-  std::unique_ptr<console::Console> console;
+  std::unique_ptr<console::Console> console = makeConsole(window, tones);
   platform::RecordingWaveOut device;
   wave::WavePlayer player{device, *console};
   speech::ConsoleKeys keys{*console};
@@ -123,7 +128,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   // An editor still waiting for a key once they are all read sees the
   // window closed, which ends the program (here: the call).
-  e.window.postMessage({platform::MessageType::Char, 27});
+  platform::Message esc;
+  esc.type = platform::MessageType::Char;
+  esc.code = 27;
+  e.window.postMessage(esc);
   e.window.endScript();
   try {
     e.editor.editLine(text, x, y, length, width, editable);
