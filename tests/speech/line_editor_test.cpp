@@ -37,7 +37,8 @@ class LineEditing : public SpeechFixture {
                                                        engines,
                                                        [this] { return now; }});
     for (const char* k : {"_DEL", "_APFCPO", "_APICPO", "_CPOAPA", "_FALACI", "_FALDLG", "_VELOC",
-                          "_FON98", "_MENOS", "_quatorz", "_um"})
+                          "_FON98", "_MENOS", "_quatorz", "_um", "_cinco", "_horas", "_trinta",
+                          "_minutos", "dtmf_5"})
       record(k);
     for (int c = 32; c < 127; ++c) record("_" + std::to_string(c));
     ASSERT_TRUE(start());
@@ -198,6 +199,20 @@ TEST_F(LineEditing, NextItemSpellsConsonantGroupsAndReadsNumbers) {
   text = "b5";
   EXPECT_EQ(edit(text, "{Alt+Right}{Alt+Right}\n"), 13);
   EXPECT_EQ(heard(), (List{"_FON98", "_53"}));
+}
+
+TEST_F(LineEditing, SpeakingKeysReadTheFieldTheTimeAndTones) {
+  // Ctrl+\ (code 28) plays the field as telephone tones; F8 says the time;
+  // Ctrl+F1 and the code 222 read the whole field; 223 does nothing.
+  platform::Message dtmf;
+  dtmf.type = platform::MessageType::Char;
+  dtmf.code = 28;
+  window.postMessage(dtmf);
+  std::string text = "5";
+  EXPECT_EQ(edit(text, "{F8}{Ctrl+F1}\xC3\x9E\xC3\x9F\n", 1, 3, 1, 1), 13);
+  EXPECT_EQ(text, "5");
+  EXPECT_EQ(heard(), (List{"dtmf_5", "_quatorz", "_horas", "_trinta", "_minutos", "_cinco",
+                           "_cinco"}));
 }
 
 TEST_F(LineEditing, ResultKeysAndOtherSubsystems) {
