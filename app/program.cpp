@@ -6,12 +6,20 @@
 #include <iostream>
 #include <thread>
 
+#include "diphone/database.h"
+#include "diphone/letter_rules.h"
+#include "platform/clock.h"
 #include "platform/cp1252.h"
 #include "platform/log.h"
 #include "platform/paths.h"
+#include "platform/process.h"
 #include "platform/sdl_audio.h"
 #include "platform/sdl_tone_sound.h"
 #include "platform/sdl_window.h"
+#include "speech/help_target.h"
+#include "speech/line_editor.h"
+#include "speech/speech_front.h"
+#include "wave/wave_player.h"
 
 namespace lamina::app {
 
@@ -129,6 +137,61 @@ void logKey(std::ofstream& log, const std::string& codes) {
   log.flush();
 }
 
+// A failed voice start is shown; the demo goes on without the voice.
+class DemoStartConsole final : public speech::StartConsole {
+ public:
+  explicit DemoStartConsole(console::Console& c) : console_(c) {}
+  void writeLine(std::string_view text) override { console_.writeLine(text); }
+  void readLine() override {}
+  void closeConsole() override {}
+
+ private:
+  console::Console& console_;
+};
+
+// The speech front-end and the line editor, made when first asked for.
+class DemoEditor {
+ public:
+  explicit DemoEditor(console::Console& c)
+      : console_(c),
+        player_(device_, c),
+        keys_(c),
+        startConsole_(c),
+        database_(rules_, diphone::DataLocations::standard()),
+        front_({player_,
+                c,
+                keys_,
+                startConsole_,
+                rules_,
+                database_,
+                {paths::configDirectory(), std::filesystem::current_path(ec_)},
+                {},
+                [] { return platform::localTime(); }}),
+        help_(front_.config(), front_.recorded(), starter_),
+        editor_({c, front_, [this](std::string_view t) { help_.openHelpTarget(t); }, {}}) {
+    front_.speechStart(0, "");
+  }
+  ~DemoEditor() { front_.speechStop(); }
+  int edit(std::string& text) {
+    const int x = console_.cursorColumn();
+    return editor_.editLine(text, x, console_.cursorRow(), 255, console::kColumns - x + 1, true);
+  }
+
+ private:
+  console::Console& console_;
+  std::error_code ec_;
+  platform::SdlWaveOut device_;
+  wave::WavePlayer player_;
+  speech::ConsoleKeys keys_;
+  DemoStartConsole startConsole_;
+  diphone::LetterRules rules_;
+  diphone::DiphoneDatabase database_;
+  speech::SpeechFront front_;
+  platform::PosixProgramStarter starter_;
+  speech::HelpTargets help_;
+  speech::LineEditor editor_;
+};
+
 }  // namespace
 
 void runConsoleDemo(console::Console& c, const std::filesystem::path& keyLog) {
@@ -157,11 +220,13 @@ void runConsoleDemo(console::Console& c, const std::filesystem::path& keyLog) {
   }
   restore();
   c.writeLine("");
-  c.writeLine(cp1252::fromUtf8("F2: ler uma linha   F3: rolar 30 linhas   Esc: sair"));
+  c.writeLine(
+      cp1252::fromUtf8("F2: ler uma linha   F3: rolar 30 linhas   F4: editor falado   Esc: sair"));
   c.writeLine(
       cp1252::fromUtf8("Braille: Ctrl+Shift+F11 liga e alterna o modo, Ctrl+Shift+F12 desliga"));
   c.writeLine("");
 
+  std::unique_ptr<DemoEditor> editor;
   for (;;) {
     const std::uint8_t key = c.readKey();
     std::string codes = std::to_string(key);
@@ -177,6 +242,15 @@ void runConsoleDemo(console::Console& c, const std::filesystem::path& keyLog) {
       c.write("Digite uma linha: ");
       const std::string line = c.readLine();
       c.writeLine(cp1252::fromUtf8("Você digitou: ") + line);
+    } else if (key == 0 && second == 62) {
+      if (!editor) editor = std::make_unique<DemoEditor>(c);
+      c.write("Editor (Enter termina): ");
+      std::string line;
+      const int end = editor->edit(line);
+      c.writeLine("");
+      c.writeLine(cp1252::fromUtf8("Você digitou: ") + line + "  (tecla " + std::to_string(end) +
+                  ")");
+      logKey(log, "texto: " + cp1252::toUtf8(line));
     } else if (key == 0 && second == 61) {
       for (int i = 1; i <= 30; ++i) {
         c.setTextColor(1 + i % 15);

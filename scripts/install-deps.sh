@@ -12,7 +12,7 @@ packages=(
   libsdl2-dev libsdl2-ttf-dev libfontconfig-dev libx11-dev fonts-dejavu-core
   libgsf-1-dev libzip-dev libpugixml-dev
   libespeak-ng-dev espeak-ng espeak-ng-data wbrazilian
-  xvfb xauth xdotool x11-utils x11-xkb-utils imagemagick sox catdoc
+  xvfb xauth xdotool xclip x11-utils x11-xkb-utils imagemagick sox catdoc
 )
 
 missing=()

@@ -65,6 +65,8 @@ fi
 export DISPLAY=":$(head -n 1 "$work/display")"
 export LANG=C.UTF-8 LC_ALL=C.UTF-8
 unset SDL_VIDEODRIVER
+# The demo's editor speaks; a virtual display has no sound card.
+export SDL_AUDIODRIVER=${SDL_AUDIODRIVER:-dummy}
 # Under AddressSanitizer the X libraries that SDL loads and unloads at run
 # time, and its D-Bus connection, leave allocations the leak checker cannot
 # place; leaks of our own code are caught by the unit tests.
@@ -263,6 +265,29 @@ if row_has_blue "$work/magnified.png" 26 && ! row_has_blue "$work/before.png" 26
   pass "banner magnified twice"
 else
   fail "magnified banner does not reach y 26"
+fi
+
+# ---- the spoken editor and the desktop's clipboard (demo): text typed with
+# real key events, part of it selected with Shift+Left and copied with
+# Ctrl+Insert is read back from the X clipboard; a text put there by another
+# program (with a character that has no cp1252 form) is pasted with
+# Shift+Insert.
+if [ "$mode" = demo ]; then
+  command -v xclip >/dev/null || fail "xclip missing (scripts/install-deps.sh)"
+  clip=
+  clipboard_is() {
+    clip=$(timeout 3 xclip -o -selection clipboard 2>/dev/null)
+    [ "$clip" = "$1" ]
+  }
+  xdotool key --delay 100 F4
+  xdotool type --delay 100 'abc def'
+  xdotool key --delay 100 shift+Left shift+Left shift+Left ctrl+Insert
+  wait_until 20 clipboard_is "def" && pass "Shift+Left selection copied to the X clipboard" ||
+    fail "X clipboard holds '$clip', expected 'def'"
+  printf 'colado \342\234\223' | xclip -i -selection clipboard
+  xdotool key --delay 100 End shift+Insert Return
+  wait_until 20 grep -qx 'texto: abc defcolado ?' "$log" && pass "X clipboard pasted with Shift+Insert" ||
+    fail "edited line: $(grep '^texto' "$log")"
 fi
 
 # Braille mode (demo), last, as its keys fill the screen: Ctrl+Shift+F11
