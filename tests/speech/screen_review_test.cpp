@@ -26,11 +26,33 @@ class ConsoleKeys final : public KeyInput {
   console::Console*& console_;
 };
 
+// The console, with a limit on how often the review may ask for a key: a
+// review that loops without reading one fails instead of hanging.
+struct Stuck {};
+class GuardedConsole final : public ReviewConsole {
+ public:
+  explicit GuardedConsole(console::Console& console) : inner_(console) {}
+  std::uint8_t screenCharAt(int x, int y) override { return inner_.screenCharAt(x, y); }
+  std::uint8_t screenAttrAt(int x, int y) override { return inner_.screenAttrAt(x, y); }
+  int cursorColumn() override { return inner_.cursorColumn(); }
+  int cursorRow() override { return inner_.cursorRow(); }
+  void moveCursor(int x, int y) override { inner_.moveCursor(x, y); }
+  std::uint8_t readKey() override { return inner_.readKey(); }
+  bool keyPressed() override {
+    if (++polls_ > 100000) throw Stuck{};
+    return inner_.keyPressed();
+  }
+
+ private:
+  ConsoleReview inner_;
+  int polls_ = 0;
+};
+
 class ScreenReviewTest : public testing::SpeechFixture {
  protected:
   void SetUp() override {
     SpeechFixture::SetUp();
-    for (int ch : {32, 45, 48, 49, 50, 52, 67, 70, 80, 97, 98, 120, 165}) {
+    for (int ch : {32, 45, 48, 49, 50, 52, 67, 70, 80, 97, 98, 120, 124, 165}) {
       record("_" + std::to_string(ch));
     }
     record("_DEL");
@@ -59,7 +81,7 @@ class ScreenReviewTest : public testing::SpeechFixture {
     screen_ = con_->console.get();
     screen_->ensureConsole();
     logging.setInner(*screen_);
-    adapter_ = std::make_unique<ConsoleReview>(*screen_);
+    adapter_ = std::make_unique<GuardedConsole>(*screen_);
     if (review_)
       review_ = std::make_unique<ScreenReview>(*adapter_, front().recorded(), front().text());
   }
@@ -82,6 +104,8 @@ class ScreenReviewTest : public testing::SpeechFixture {
       review_->screenReview();
     } catch (const console::testing::Terminated&) {
       ADD_FAILURE() << "the review did not end at Esc: " << script;
+    } catch (const Stuck&) {
+      ADD_FAILURE() << "the review went round without reading a key: " << script;
     }
     EXPECT_EQ(screen_->screenDumpText(), before) << script;
     EXPECT_EQ(screen_->cursorColumn(), x) << script;
@@ -96,7 +120,7 @@ class ScreenReviewTest : public testing::SpeechFixture {
   std::unique_ptr<console::testing::ConsoleFixture> con_;
   console::Console* screen_ = nullptr;
   ConsoleKeys keys_{screen_};
-  std::unique_ptr<ConsoleReview> adapter_;
+  std::unique_ptr<GuardedConsole> adapter_;
   std::unique_ptr<ScreenReview> review_;
 };
 
@@ -113,6 +137,9 @@ TEST_F(ScreenReviewTest, RefusedMovesBeepAndClampTheCursor) {
   expectAt(1, 1);
   // Right reads the cell under the cursor: up to 165 its sound, above a
   // click; past column 81 the clamping brings it back to 80.
+  put(80, 9, "x");
+  // A word that starts in the last column is not read, but the line ends.
+  EXPECT_EQ(run(1, 9, " {Esc}", false), (Heard{"beep", "click", "beep", "beep"}));
   put(79, 7, "\xA5\xA6");
   EXPECT_EQ(run(79, 7, "{Right}{Right}{Right}{Esc}"),
             (Heard{"beep", "_165", "click", "_32", "beep", "beep", "beep"}));
@@ -172,13 +199,31 @@ TEST_F(ScreenReviewTest, FieldsStopAtMarksAndColours) {
   Heard heard = run(8, 10, "{Tab}fc{Esc}", false);
   EXPECT_EQ(heard, (Heard{"beep", "click", "synth", "click", "beep", "beep"}));
   expectAt(10, 12);
-  // Ctrl+Left from the end of the row goes to the word start (a blank
-  // before it clicks), Ctrl+Right past the last word beeps at the line end.
-  heard = run(20, 10, "{Ctrl+Left}{Ctrl+Right}{Esc}", false);
-  EXPECT_EQ(heard, (Heard{"beep", "click", "beep", "beep", "beep"}));
+  // Ctrl+Left clicks when a blank stands before the word and beeps when
+  // the word starts the line; Ctrl+Right past the last word beeps at the
+  // line end.
+  heard = run(20, 10, "{Ctrl+Left}{Ctrl+Left}{Ctrl+Right}{End}{Ctrl+Right}{Esc}", false);
+  EXPECT_EQ(heard, (Heard{"beep", "click", "beep", "click", "beep", "beep", "beep"}));
   expectAt(10, 20);
   run(3, 10, "it{Esc}");
   expectAt(10, 1);
+}
+
+TEST_F(ScreenReviewTest, AKeyTypedWhileReadingStopsTheRegion) {
+  for (int y = 1; y <= 3; ++y) put(1, y, "KASA");
+  bool typed = false;
+  logging.onWait = [&] {
+    if (!typed && device.submissions().size() >= 2) {
+      typed = true;
+      con_->window.postMessage(platform::keyMessages(0, {}, 'x')[1]);
+    }
+  };
+  // TT stops on the first row; the key then counts as the next command.
+  const Heard heard = run(1, 1, "tt{Esc}");
+  EXPECT_TRUE(typed);
+  EXPECT_EQ(Heard(heard.end() - 5, heard.end()), (Heard{"beep", "click", "beep", "beep", "beep"}));
+  EXPECT_EQ(std::count(heard.begin(), heard.end(), "click"), 1);
+  expectAt(1, 5);
 }
 
 TEST_F(ScreenReviewTest, RandomScreensAndKeysNeverTouchTheScreen) {
