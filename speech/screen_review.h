@@ -34,7 +34,7 @@ class ReviewConsole {
 };
 
 // The talking console itself.
-class ConsoleReview final : public ReviewConsole {
+class ConsoleReview : public ReviewConsole {
  public:
   explicit ConsoleReview(console::Console& console) : console_(console) {}
   std::uint8_t screenCharAt(int x, int y) override { return console_.screenCharAt(x, y); }

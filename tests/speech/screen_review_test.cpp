@@ -29,22 +29,15 @@ class ConsoleKeys final : public KeyInput {
 // The console, with a limit on how often the review may ask for a key: a
 // review that loops without reading one fails instead of hanging.
 struct Stuck {};
-class GuardedConsole final : public ReviewConsole {
+class GuardedConsole final : public ConsoleReview {
  public:
-  explicit GuardedConsole(console::Console& console) : inner_(console) {}
-  std::uint8_t screenCharAt(int x, int y) override { return inner_.screenCharAt(x, y); }
-  std::uint8_t screenAttrAt(int x, int y) override { return inner_.screenAttrAt(x, y); }
-  int cursorColumn() override { return inner_.cursorColumn(); }
-  int cursorRow() override { return inner_.cursorRow(); }
-  void moveCursor(int x, int y) override { inner_.moveCursor(x, y); }
-  std::uint8_t readKey() override { return inner_.readKey(); }
+  using ConsoleReview::ConsoleReview;
   bool keyPressed() override {
     if (++polls_ > 100000) throw Stuck{};
-    return inner_.keyPressed();
+    return ConsoleReview::keyPressed();
   }
 
  private:
-  ConsoleReview inner_;
   int polls_ = 0;
 };
 
