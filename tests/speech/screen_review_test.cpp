@@ -202,6 +202,17 @@ TEST_F(ScreenReviewTest, FieldsStopAtMarksAndColours) {
   expectAt(10, 1);
 }
 
+TEST_F(ScreenReviewTest, FirstAndLastLetterSkipDigits) {
+  put(1, 3, "12 ab");
+  put(1, 20, "x 9");
+  run(9, 9, "{Ctrl+PgDn}{Esc}", false);
+  expectAt(20, 1);
+  // Enter goes to the start of the next row with a click.
+  EXPECT_EQ(run(9, 9, "{Ctrl+PgUp}\n{Esc}"),
+            (Heard{"beep", "synth", "click", "click", "beep", "beep"}));
+  expectAt(4, 1);
+}
+
 TEST_F(ScreenReviewTest, AKeyTypedWhileReadingStopsTheRegion) {
   for (int y = 1; y <= 3; ++y) put(1, y, "KASA");
   bool typed = false;
