@@ -18,6 +18,7 @@
 #include "platform/sdl_window.h"
 #include "speech/help_target.h"
 #include "speech/line_editor.h"
+#include "speech/screen_review.h"
 #include "speech/speech_front.h"
 #include "wave/wave_player.h"
 
@@ -168,7 +169,10 @@ class DemoEditor {
                 {},
                 [] { return platform::localTime(); }}),
         help_(front_.config(), front_.recorded(), starter_),
-        editor_({c, front_, [this](std::string_view t) { help_.openHelpTarget(t); }, {}}) {
+        reviewConsole_(c),
+        review_(reviewConsole_, front_.recorded(), front_.text()),
+        editor_({c, front_, [this](std::string_view t) { help_.openHelpTarget(t); },
+                 [this] { review_.screenReview(); }}) {
     front_.speechStart(0, "");
   }
   ~DemoEditor() { front_.speechStop(); }
@@ -189,6 +193,9 @@ class DemoEditor {
   speech::SpeechFront front_;
   platform::PosixProgramStarter starter_;
   speech::HelpTargets help_;
+  speech::ConsoleReview reviewConsole_;
+  // One for the whole run, so the search text is kept between reviews.
+  speech::ScreenReview review_;
   speech::LineEditor editor_;
 };
 

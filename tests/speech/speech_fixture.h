@@ -27,31 +27,33 @@ using Bytes = std::vector<std::uint8_t>;
 // and lets a test act whenever the program pumps or waits.
 class LoggingPump final : public platform::MessagePump {
  public:
-  LoggingPump(wave::SimplePump& inner, const platform::RecordingWaveOut& device)
-      : inner_(inner), device_(device) {}
+  LoggingPump(platform::MessagePump& inner, const platform::RecordingWaveOut& device)
+      : inner_(&inner), device_(device) {}
+  // Another pump, such as a console's, takes over before anything plays.
+  void setInner(platform::MessagePump& inner) { inner_ = &inner; }
   bool keyPressed() override {
     waited();
-    return inner_.keyPressed();
+    return inner_->keyPressed();
   }
   void pumpMessages() override {
     waited();
-    inner_.pumpMessages();
+    inner_->pumpMessages();
   }
   void waitMessage() override {
     waited();
-    inner_.waitMessage();
+    inner_->waitMessage();
   }
   void sleepPumping(unsigned ms) override {
     sleeps.emplace_back(bytesSoFar(), ms);
     waited();
-    inner_.sleepPumping(ms);
+    inner_->sleepPumping(ms);
   }
   void setWaveDoneHandler(WaveDoneHandler handler) override {
-    inner_.setWaveDoneHandler(std::move(handler));
+    inner_->setWaveDoneHandler(std::move(handler));
   }
   void postMessage(std::uint32_t id, std::uintptr_t p1, std::uintptr_t p2) override {
     if (id == platform::kMsgSpeechWake) ++wakes;
-    inner_.postMessage(id, p1, p2);
+    inner_->postMessage(id, p1, p2);
   }
   std::size_t bytesSoFar() const {
     std::size_t n = 0;
@@ -69,7 +71,7 @@ class LoggingPump final : public platform::MessagePump {
     if (onWait) onWait();
   }
 
-  wave::SimplePump& inner_;
+  platform::MessagePump* inner_;
   const platform::RecordingWaveOut& device_;
   int waits_ = 0;
 };
