@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/key_script.h"
+#include "speech/screen_review.h"
 #include "tests/console/console_fixture.h"
 #include "tests/speech/speech_fixture.h"
 
@@ -36,9 +37,9 @@ class LineEditing : public SpeechFixture {
                                                        {root_, root_ / "start"},
                                                        engines,
                                                        [this] { return now; }});
-    for (const char* k : {"_DEL", "_APFCPO", "_APICPO", "_CPOAPA", "_FALACI", "_FALDLG", "_VELOC",
-                          "_FON98", "_MENOS", "_quatorz", "_um", "_cinco", "_horas", "_trinta",
-                          "_minutos", "dtmf_5"})
+    for (const char* k :
+         {"_DEL", "_APFCPO", "_APICPO", "_CPOAPA", "_FALACI", "_FALDLG", "_VELOC", "_FON98",
+          "_MENOS", "_quatorz", "_um", "_cinco", "_horas", "_trinta", "_minutos", "dtmf_5"})
       record(k);
     for (int c = 32; c < 127; ++c) record("_" + std::to_string(c));
     ASSERT_TRUE(start());
@@ -211,8 +212,8 @@ TEST_F(LineEditing, SpeakingKeysReadTheFieldTheTimeAndTones) {
   std::string text = "5";
   EXPECT_EQ(edit(text, "{F8}{Ctrl+F1}\xC3\x9E\xC3\x9F\n", 1, 3, 1, 1), 13);
   EXPECT_EQ(text, "5");
-  EXPECT_EQ(heard(), (List{"dtmf_5", "_quatorz", "_horas", "_trinta", "_minutos", "_cinco",
-                           "_cinco"}));
+  EXPECT_EQ(heard(),
+            (List{"dtmf_5", "_quatorz", "_horas", "_trinta", "_minutos", "_cinco", "_cinco"}));
 }
 
 TEST_F(LineEditing, ResultKeysAndOtherSubsystems) {
@@ -305,6 +306,20 @@ TEST_F(LineEditing, BadSizesAndClipboardsNeverWriteOutsideTheField) {
   EXPECT_EQ(edit(text, "{End}{Ctrl+V}{Ctrl+Ins}\n", 1, 24, 2048, 80), 13);
   EXPECT_EQ(text, "abc");
   EXPECT_EQ(window.clipboardText(), "abc\r\n");
+}
+
+TEST_F(LineEditing, CtrlAltF9ReviewsTheScreenAndGoesOnEditing) {
+  ConsoleReview reviewConsole(*console_);
+  ScreenReview review(reviewConsole, front_->recorded(), front_->text());
+  onReview = [&] { review.screenReview(); };
+  std::string text = "ab";
+  // In the review, a refused Left at column 1 beeps twice and Esc beeps twice;
+  // the next key belongs to the editor again.
+  EXPECT_EQ(edit(text, "{Ctrl+Alt+F9}il{Left}{Esc}{End}c\n"), 13);
+  EXPECT_EQ(text, "abc");
+  const List sounds = heard();
+  EXPECT_GE(std::count(sounds.begin(), sounds.end(), "beep"), 4);
+  EXPECT_EQ(console_->cursorRow(), 3) << "the review gives the cursor back";
 }
 
 }  // namespace
