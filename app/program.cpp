@@ -231,6 +231,7 @@ void runConsoleDemo(console::Console& c, const std::filesystem::path& keyLog) {
       cp1252::fromUtf8("F2: ler uma linha   F3: rolar 30 linhas   F4: editor falado   Esc: sair"));
   c.writeLine(
       cp1252::fromUtf8("Braille: Ctrl+Shift+F11 liga e alterna o modo, Ctrl+Shift+F12 desliga"));
+  c.writeLine(cp1252::fromUtf8("No editor: Ctrl+Alt+F9 revisão de tela (Esc volta ao editor)"));
   c.writeLine("");
 
   std::unique_ptr<DemoEditor> editor;
