@@ -21,6 +21,12 @@ class StderrReporter final : public MessageReporter {
   void showMessage(std::string_view message) override;
 };
 
+// Drops the messages (fuzzers, where nobody is there to read them).
+class SilentReporter final : public MessageReporter {
+ public:
+  void showMessage(std::string_view) override {}
+};
+
 // Keeps the messages (for tests and for callers that report later).
 class CollectingReporter final : public MessageReporter {
  public:

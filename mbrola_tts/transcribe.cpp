@@ -15,28 +15,22 @@ bool inSet(unsigned char c, std::string_view set) {
 }
 
 // Capitals only: characters are upper-cased before these tests.
-const std::string& vowels() {
-  static const std::string s = fromSource("AEIOUÀÁÂÃÉÊÌÍÓÔÕÙÚÜ");
-  return s;
-}
-const std::string& backVowels() {
-  static const std::string s = fromSource("AOÁÂÓÔ");
-  return s;
-}
-const std::string& frontVowels() {
-  static const std::string s = fromSource("EIÉÍ");
-  return s;
-}
-const std::string& consonants() {
-  static const std::string s = fromSource("BCDFGHJKLMNPQRSTVWXYZÇÑ");
-  return s;
+struct LetterSets {
+  std::string vowels = fromSource("AEIOUÀÁÂÃÉÊÌÍÓÔÕÙÚÜ");
+  std::string backVowels = fromSource("AOÁÂÓÔ");
+  std::string frontVowels = fromSource("EIÉÍ");
+  std::string consonants = fromSource("BCDFGHJKLMNPQRSTVWXYZÇÑ");
+};
+const LetterSets& letters() {
+  static const LetterSets sets;
+  return sets;
 }
 
 bool isVowel(unsigned char c) {
-  return inSet(c, vowels());
+  return inSet(c, letters().vowels);
 }
 bool isConsonant(unsigned char c) {
-  return inSet(c, consonants());
+  return inSet(c, letters().consonants);
 }
 bool isLiquid(unsigned char c) {
   return inSet(c, "LR");
@@ -52,7 +46,7 @@ bool rightMatches(std::string_view pattern, std::string_view word, std::size_t p
         ++pos;
         break;
       case '+':
-        if (!have || !inSet(c, frontVowels())) return false;
+        if (!have || !inSet(c, letters().frontVowels)) return false;
         ++pos;
         break;
       case '&':
@@ -92,7 +86,7 @@ bool leftMatches(std::string_view pattern, std::string_view word, std::size_t po
         --pos;
         break;
       case ']':
-        if (!have || !inSet(c, backVowels())) return false;
+        if (!have || !inSet(c, letters().backVowels)) return false;
         --pos;
         break;
       case '_':

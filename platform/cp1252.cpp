@@ -52,6 +52,16 @@ void appendUtf8(std::string& out, char32_t cp) {
   }
 }
 
+void appendUtf16(std::u16string& out, char32_t cp) {
+  if (cp >= 0x10000 && cp <= 0x10FFFF) {
+    cp -= 0x10000;
+    out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
+    out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
+  } else {
+    out.push_back(static_cast<char16_t>(cp > 0xFFFF ? 0xFFFD : cp));
+  }
+}
+
 char32_t decodeUtf8(std::string_view s, std::size_t& pos) {
   const auto b0 = static_cast<unsigned char>(s[pos]);
   int extra = 0;

@@ -27,6 +27,8 @@ std::string fromUtf16(std::u16string_view utf16);
 
 // Appends the UTF-8 form of a code point.
 void appendUtf8(std::string& out, char32_t cp);
+// Appends the UTF-16 form of a code point; one beyond U+10FFFF becomes U+FFFD.
+void appendUtf16(std::u16string& out, char32_t cp);
 
 // Decodes one code point of UTF-8 at pos and advances pos; malformed input
 // gives U+FFFD and advances by one byte.

@@ -131,14 +131,7 @@ std::u16string utf16(std::string_view utf8) {
   out.reserve(utf8.size());
   std::size_t pos = 0;
   while (pos < utf8.size()) {
-    char32_t cp = cp1252::decodeUtf8(utf8, pos);
-    if (cp >= 0x10000 && cp <= 0x10FFFF) {
-      cp -= 0x10000;
-      out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
-      out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
-    } else {
-      out.push_back(static_cast<char16_t>(cp > 0xFFFF ? 0xFFFD : cp));
-    }
+    cp1252::appendUtf16(out, cp1252::decodeUtf8(utf8, pos));
   }
   return out;
 }

@@ -1,37 +1,19 @@
 #include "presentation/ooxml_reader.h"
 
-#include <zip.h>
-
-#include <memory>
 #include <optional>
 #include <pugixml.hpp>
+#include <utility>
 #include <vector>
 
 #include "platform/cp1252.h"
-#include "platform/log.h"
+#include "presentation/zip_package.h"
 
 namespace lamina::presentation {
 
 namespace {
 
-// A part larger than this is no slide anyone wrote; a part that inflates
-// far beyond its stored size is a zip bomb.
-constexpr std::uint64_t kMaxPartSize = 64u << 20;
-constexpr std::uint64_t kMaxRatio = 200;
-constexpr std::uint64_t kRatioFloor = 1u << 20;
-constexpr zip_int64_t kMaxEntries = 1 << 16;
-// Many slides may name the same large part; the whole package is bounded too.
-constexpr std::uint64_t kMaxInflated = 1u << 30;
-
 constexpr unsigned kXmlOptions =
     pugi::parse_cdata | pugi::parse_escapes | pugi::parse_eol | pugi::parse_ws_pcdata_single;
-
-struct ZipCloser {
-  void operator()(zip_t* z) const { zip_discard(z); }
-};
-struct ZipFileCloser {
-  void operator()(zip_file_t* f) const { zip_fclose(f); }
-};
 
 std::string_view localName(const char* name) {
   std::string_view n(name);
@@ -91,14 +73,7 @@ std::u16string utf16(std::string_view utf8) {
       pos += 7;
       continue;
     }
-    char32_t cp = cp1252::decodeUtf8(utf8, pos);
-    if (cp >= 0x10000 && cp <= 0x10FFFF) {
-      cp -= 0x10000;
-      out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
-      out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
-    } else {
-      out.push_back(static_cast<char16_t>(cp > 0xFFFF ? 0xFFFD : cp));
-    }
+    cp1252::appendUtf16(out, cp1252::decodeUtf8(utf8, pos));
   }
   return out;
 }
@@ -109,49 +84,21 @@ bool isTrue(const char* value) {
   return v == "1" || v == "true" || v == "on";
 }
 
+// Parts as XML, with what their reading came to: a damaged part costs its
+// slide, a part over the bounds costs the whole package.
 class Package {
  public:
-  explicit Package(zip_t* archive) : zip_(archive) {}
-
-  // The bytes of a part; nullopt when missing, unreadable or over the limits.
-  std::optional<std::string> part(const std::string& name) {
-    zip_int64_t index = zip_name_locate(zip_.get(), name.c_str(), 0);
-    if (index < 0) index = zip_name_locate(zip_.get(), name.c_str(), ZIP_FL_NOCASE);
-    if (index < 0) return std::nullopt;
-    zip_stat_t st;
-    zip_stat_init(&st);
-    if (zip_stat_index(zip_.get(), static_cast<zip_uint64_t>(index), 0, &st) != 0) {
-      return unreadable();
-    }
-    if ((st.valid & ZIP_STAT_SIZE) && st.size > kMaxPartSize) return refuse();
-    if ((st.valid & ZIP_STAT_SIZE) && (st.valid & ZIP_STAT_COMP_SIZE) && st.size > kRatioFloor &&
-        st.size / std::max<zip_uint64_t>(st.comp_size, 1) > kMaxRatio) {
-      return refuse();
-    }
-    std::unique_ptr<zip_file_t, ZipFileCloser> file(
-        zip_fopen_index(zip_.get(), static_cast<zip_uint64_t>(index), 0));
-    if (!file) return unreadable();
-    // The sizes in the directory are the writer's word; the inflated bytes are
-    // counted as they come.
-    std::string out;
-    char buffer[16384];
-    while (true) {
-      const zip_int64_t n = zip_fread(file.get(), buffer, sizeof buffer);
-      if (n < 0) return unreadable();
-      if (n == 0) break;
-      if (out.size() + static_cast<std::uint64_t>(n) > kMaxPartSize) return refuse();
-      inflated_ += static_cast<std::uint64_t>(n);
-      if (inflated_ > kMaxInflated) return refuse();
-      out.append(buffer, static_cast<std::size_t>(n));
-    }
-    return out;
-  }
+  explicit Package(ZipPackage zip) : zip_(std::move(zip)) {}
 
   bool xml(const std::string& name, pugi::xml_document& doc) {
-    std::optional<std::string> bytes = part(name);
-    if (!bytes) return false;
-    if (doc.load_buffer(bytes->data(), bytes->size(), kXmlOptions)) return true;
-    unreadable();
+    std::string bytes;
+    // Part names are matched ignoring case, as the writers of these packages do.
+    const MemberResult result = zip_.read(name, bytes, NameMatch::anyCase);
+    if (result == MemberResult::overBounds) refused_ = true;
+    if (result == MemberResult::unreadable) damaged_ = true;
+    if (result != MemberResult::ok) return false;
+    if (doc.load_buffer(bytes.data(), bytes.size(), kXmlOptions)) return true;
+    damaged_ = true;
     return false;
   }
 
@@ -163,19 +110,9 @@ class Package {
   void forgive() { damaged_ = false; }
 
  private:
-  std::nullopt_t unreadable() {
-    damaged_ = true;
-    return std::nullopt;
-  }
-  std::nullopt_t refuse() {
-    refused_ = true;
-    return std::nullopt;
-  }
-
+  ZipPackage zip_;
   bool damaged_ = false;
   bool refused_ = false;
-  std::uint64_t inflated_ = 0;
-  std::unique_ptr<zip_t, ZipCloser> zip_;
 };
 
 std::string folderOf(std::string_view partName) {
@@ -373,25 +310,13 @@ ReadOutcome OoxmlParser::parse() {
   return outcome;
 }
 
-void logZipError(const std::string& what, int code) {
-  zip_error_t error;
-  zip_error_init_with_code(&error, code);
-  platform::logInfo("libzip", "cannot open " + what + ": " + zip_error_strerror(&error));
-  zip_error_fini(&error);
-}
-
-ReadOutcome readArchive(zip_t* archive) {
-  if (!archive) {
+ReadOutcome readPackage(ZipPackage zip) {
+  if (!zip.isOpen()) {
     ReadOutcome outcome;
     outcome.result = OpenResult::corrupt;
     return outcome;
   }
-  Package package(archive);
-  if (zip_get_num_entries(archive, 0) > kMaxEntries) {
-    ReadOutcome outcome;
-    outcome.result = OpenResult::corrupt;
-    return outcome;
-  }
+  Package package(std::move(zip));
   OoxmlParser parser(package);
   return parser.parse();
 }
@@ -421,21 +346,11 @@ std::string resolvePartName(std::string_view baseFolder, std::string_view target
 }
 
 ReadOutcome readOoxmlFile(std::string_view fileName) {
-  int error = 0;
-  zip_t* archive = zip_open(std::string(fileName).c_str(), ZIP_RDONLY, &error);
-  if (!archive) logZipError(std::string(fileName), error);
-  return readArchive(archive);
+  return readPackage(ZipPackage::openFile(fileName));
 }
 
 ReadOutcome readOoxmlMemory(std::span<const std::uint8_t> bytes) {
-  zip_error_t error;
-  zip_error_init(&error);
-  zip_source_t* source = zip_source_buffer_create(bytes.data(), bytes.size(), 0, &error);
-  zip_t* archive = source ? zip_open_from_source(source, ZIP_RDONLY, &error) : nullptr;
-  if (source && !archive) zip_source_free(source);
-  if (!archive) logZipError("a package in memory", zip_error_code_zip(&error));
-  zip_error_fini(&error);
-  return readArchive(archive);
+  return readPackage(ZipPackage::openMemory(bytes));
 }
 
 }  // namespace lamina::presentation

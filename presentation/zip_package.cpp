@@ -23,6 +23,20 @@ void logZipError(const std::string& what, int code) {
 
 }  // namespace
 
+std::string_view resultText(MemberResult result) {
+  switch (result) {
+    case MemberResult::ok:
+      return "read";
+    case MemberResult::missing:
+      return "no such member";
+    case MemberResult::unreadable:
+      return "unreadable member";
+    case MemberResult::overBounds:
+      return "member over the size bounds";
+  }
+  return "unknown member result";
+}
+
 void ZipPackage::Closer::operator()(zip* z) const {
   zip_discard(z);
 }
@@ -52,49 +66,61 @@ ZipPackage ZipPackage::openMemory(std::span<const std::uint8_t> bytes) {
   return ZipPackage(archive);
 }
 
-std::int64_t ZipPackage::locate(const std::string& name) const {
+std::int64_t ZipPackage::locate(const std::string& name, NameMatch match) const {
   if (!zip_) return -1;
-  return zip_name_locate(zip_.get(), name.c_str(), 0);
+  zip_int64_t index = zip_name_locate(zip_.get(), name.c_str(), 0);
+  if (index < 0 && match == NameMatch::anyCase) {
+    index = zip_name_locate(zip_.get(), name.c_str(), ZIP_FL_NOCASE);
+  }
+  return index;
 }
 
 bool ZipPackage::has(const std::string& name) const {
-  return locate(name) >= 0;
+  return locate(name, NameMatch::exact) >= 0;
 }
 
-std::nullopt_t ZipPackage::refuse() {
-  damaged_ = true;
-  return std::nullopt;
+MemberResult ZipPackage::read(const std::string& name, std::string& out, NameMatch match) {
+  out.clear();
+  const std::int64_t index = locate(name, match);
+  if (index < 0) return MemberResult::missing;
+  const MemberResult result = readIndex(static_cast<std::uint64_t>(index), out);
+  if (result != MemberResult::ok) out.clear();
+  return result;
 }
 
-std::optional<std::string> ZipPackage::member(const std::string& name) {
-  const std::int64_t index = locate(name);
-  if (index < 0) return std::nullopt;
-  const auto at = static_cast<zip_uint64_t>(index);
+MemberResult ZipPackage::readIndex(std::uint64_t at, std::string& out) {
   zip_stat_t st;
   zip_stat_init(&st);
-  if (zip_stat_index(zip_.get(), at, 0, &st) != 0) return refuse();
-  if ((st.valid & ZIP_STAT_SIZE) && st.size > kMaxPartSize) return refuse();
+  if (zip_stat_index(zip_.get(), at, 0, &st) != 0) return MemberResult::unreadable;
+  if ((st.valid & ZIP_STAT_SIZE) && st.size > kMaxPartSize) return MemberResult::overBounds;
   if ((st.valid & ZIP_STAT_SIZE) && (st.valid & ZIP_STAT_COMP_SIZE) && st.size > kRatioFloor &&
       st.size / std::max<zip_uint64_t>(st.comp_size, 1) > kMaxRatio) {
-    return refuse();
+    return MemberResult::overBounds;
   }
   std::unique_ptr<zip_file_t, FileCloser> file(zip_fopen_index(zip_.get(), at, 0));
-  if (!file) return refuse();
+  if (!file) return MemberResult::unreadable;
   // The sizes in the directory are the writer's word; the inflated bytes are
   // counted as they come.
-  std::string out;
   char buffer[16384];
   while (true) {
     const zip_int64_t n = zip_fread(file.get(), buffer, sizeof buffer);
-    if (n < 0) return refuse();
+    if (n < 0) return MemberResult::unreadable;
     if (n == 0) break;
     const auto got = static_cast<std::uint64_t>(n);
-    if (out.size() + got > kMaxPartSize) return refuse();
+    if (out.size() + got > kMaxPartSize) return MemberResult::overBounds;
     inflated_ += got;
-    if (inflated_ > kMaxInflated) return refuse();
+    if (inflated_ > kMaxInflated) return MemberResult::overBounds;
     out.append(buffer, static_cast<std::size_t>(n));
   }
-  return out;
+  return MemberResult::ok;
+}
+
+std::optional<std::string> ZipPackage::member(const std::string& name) {
+  std::string out;
+  const MemberResult result = read(name, out);
+  if (result == MemberResult::ok) return out;
+  if (result != MemberResult::missing) damaged_ = true;
+  return std::nullopt;
 }
 
 }  // namespace lamina::presentation

@@ -13,6 +13,14 @@ struct zip;
 
 namespace lamina::presentation {
 
+// What reading one member came to. An unreadable member is damage confined to
+// that member; a member over the bounds marks the whole package as hostile.
+enum class MemberResult { ok, missing, unreadable, overBounds };
+std::string_view resultText(MemberResult result);
+
+// Whether a member name may match one that differs only in letter case.
+enum class NameMatch { exact, anyCase };
+
 class ZipPackage {
  public:
   // A member larger than this is no slide anyone wrote; a member that
@@ -35,6 +43,9 @@ class ZipPackage {
 
   bool isOpen() const { return zip_ != nullptr; }
   bool has(const std::string& name) const;
+  // Reads a member into out (left empty unless ok). With anyCase, a name no
+  // member matches exactly may match one ignoring case.
+  MemberResult read(const std::string& name, std::string& out, NameMatch match = NameMatch::exact);
   // The bytes of a member; nullopt when missing, unreadable or over the
   // bounds (the last two also set damaged()).
   std::optional<std::string> member(const std::string& name);
@@ -45,8 +56,8 @@ class ZipPackage {
     void operator()(zip* z) const;
   };
   explicit ZipPackage(zip* archive);
-  std::int64_t locate(const std::string& name) const;
-  std::nullopt_t refuse();
+  std::int64_t locate(const std::string& name, NameMatch match) const;
+  MemberResult readIndex(std::uint64_t at, std::string& out);
 
   std::unique_ptr<zip, Closer> zip_;
   std::uint64_t inflated_ = 0;

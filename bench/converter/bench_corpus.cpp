@@ -11,37 +11,17 @@
 #include <string>
 #include <vector>
 
+#include "bench/converter/bench_measure.h"
 #include "converter/convert.h"
 #include "presentation/native_reader.h"
 
 namespace {
 
 namespace fs = std::filesystem;
+using lamina::bench::CountingSink;
+using lamina::bench::peakKilobytes;
+using lamina::bench::resetPeak;
 using Clock = std::chrono::steady_clock;
-
-class CountingSink final : public lamina::converter::OutputSink {
- public:
-  std::size_t bytes = 0;
-  bool write(std::string_view b) override {
-    bytes += b.size();
-    return true;
-  }
-};
-
-long peakKilobytes() {
-  std::ifstream status("/proc/self/status");
-  std::string line;
-  while (std::getline(status, line)) {
-    if (line.rfind("VmHWM:", 0) == 0) return std::strtol(line.c_str() + 6, nullptr, 10);
-  }
-  return -1;
-}
-
-// Linux lets a process restart its peak count; older kernels keep the total.
-void resetPeak() {
-  std::ofstream clear("/proc/self/clear_refs");
-  clear << "5";
-}
 
 bool isBinary(const fs::path& p) {
   std::string ext = p.extension().string();

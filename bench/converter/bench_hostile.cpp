@@ -14,12 +14,16 @@
 #include <string>
 #include <vector>
 
+#include "bench/converter/bench_measure.h"
 #include "converter/convert.h"
 #include "presentation/native_reader.h"
 
 namespace {
 
 namespace fs = std::filesystem;
+using lamina::bench::CountingSink;
+using lamina::bench::peakKilobytes;
+using lamina::bench::resetPeak;
 using Bytes = std::string;
 using Clock = std::chrono::steady_clock;
 
@@ -106,29 +110,6 @@ bool writeCompoundFile(const fs::path& path, const Streams& s) {
   g_object_unref(file);
   return true;
 }
-
-long peakKilobytes() {
-  std::ifstream status("/proc/self/status");
-  std::string line;
-  while (std::getline(status, line)) {
-    if (line.rfind("VmHWM:", 0) == 0) return std::strtol(line.c_str() + 6, nullptr, 10);
-  }
-  return -1;
-}
-
-void resetPeak() {
-  std::ofstream clear("/proc/self/clear_refs");
-  clear << "5";
-}
-
-class CountingSink final : public lamina::converter::OutputSink {
- public:
-  std::size_t bytes = 0;
-  bool write(std::string_view b) override {
-    bytes += b.size();
-    return true;
-  }
-};
 
 void run(const char* label, const Streams& streams) {
   const fs::path path =

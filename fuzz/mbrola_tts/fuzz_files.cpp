@@ -6,15 +6,7 @@
 
 #include "mbrola_tts/front_end.h"
 #include "mbrola_tts/normalize.h"
-
-namespace {
-
-class SilentReporter final : public lamina::mbrola_tts::MessageReporter {
- public:
-  void showMessage(std::string_view) override {}
-};
-
-}  // namespace
+#include "mbrola_tts/reporter.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace lamina::mbrola_tts;

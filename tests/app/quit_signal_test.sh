@@ -13,22 +13,8 @@ mkdir -p "$work/oralis"
 export ORALIS_DIR="$work/oralis" SDL_AUDIODRIVER=dummy LANG=C.UTF-8 LC_ALL=C.UTF-8
 export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0"
 
-failures=0
-fail() {
-  echo "FAIL: $*"
-  failures=$((failures + 1))
-}
-pass() { echo "ok: $*"; }
-# wait_until SECONDS COMMAND...: polls, for a machine under load.
-wait_until() {
-  local tries=$(($1 * 10))
-  shift
-  for _ in $(seq "$tries"); do
-    "$@" && return 0
-    sleep 0.1
-  done
-  return 1
-}
+# shellcheck source=tests/check_helpers.sh
+source "$(dirname "${BASH_SOURCE[0]}")/../check_helpers.sh"
 pid=
 xvfb_pid=
 cleanup() {
@@ -78,11 +64,7 @@ done
 
 # ---- a window on a virtual display
 if command -v Xvfb >/dev/null && command -v xdotool >/dev/null; then
-  Xvfb -displayfd 5 -screen 0 1280x1024x24 -nolisten tcp 5>"$work/display" 2>"$work/xvfb.log" &
-  xvfb_pid=$!
-  wait_until 10 test -s "$work/display"
-  if [ -s "$work/display" ]; then
-    export DISPLAY=":$(head -n 1 "$work/display")"
+  if start_xvfb; then
     unset SDL_VIDEODRIVER
     for signal in INT TERM; do
       "$program" --console=sdl --demo-console </dev/null >"$work/sdl-out-$signal" 2>&1 &

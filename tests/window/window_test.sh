@@ -16,22 +16,8 @@ rm -rf "$work"
 mkdir -p "$work/oralis"
 log="$work/log"
 
-failures=0
-fail() {
-  echo "FAIL: $*"
-  failures=$((failures + 1))
-}
-pass() { echo "ok: $*"; }
-# wait_until SECONDS COMMAND...: polls, for a machine under load.
-wait_until() {
-  local tries=$(($1 * 10))
-  shift
-  for _ in $(seq "$tries"); do
-    "$@" && return 0
-    sleep 0.1
-  done
-  return 1
-}
+# shellcheck source=tests/check_helpers.sh
+source "$(dirname "${BASH_SOURCE[0]}")/../check_helpers.sh"
 
 xvfb_pid=
 app_pid=
@@ -50,19 +36,11 @@ fi
 for tool in xdotool xprop import convert compare setxkbmap; do
   command -v "$tool" >/dev/null || { echo "FAIL: $tool missing (scripts/install-deps.sh)"; exit 1; }
 done
-Xvfb -displayfd 5 -screen 0 1280x1024x24 -nolisten tcp 5>"$work/display" 2>"$work/xvfb.log" &
-xvfb_pid=$!
-for _ in $(seq 100); do
-  [ -s "$work/display" ] && break
-  kill -0 "$xvfb_pid" 2>/dev/null || break
-  sleep 0.1
-done
-if [ ! -s "$work/display" ]; then
+if ! start_xvfb; then
   echo "Xvfb did not start:"
   cat "$work/xvfb.log"
   exit 77
 fi
-export DISPLAY=":$(head -n 1 "$work/display")"
 export LANG=C.UTF-8 LC_ALL=C.UTF-8
 unset SDL_VIDEODRIVER
 # The demo's editor speaks; a virtual display has no sound card.
