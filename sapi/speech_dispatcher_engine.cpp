@@ -80,6 +80,7 @@ struct SpeechDispatcherEngine::Connection {
   std::set<std::size_t> early;  // ended before spd_say returned their number
   std::size_t lastSent = 0;
   bool dead = false;
+  int begun = 0;
   int ended = 0;
   int cancelled = 0;
   std::chrono::steady_clock::time_point lastProbe;
@@ -94,7 +95,12 @@ struct SpeechDispatcherEngine::Connection {
     ++(type == SPD_EVENT_CANCEL ? current->cancelled : current->ended);
     if (current->out.erase(id) == 0 && id > current->lastSent) current->early.insert(id);
   }
-  static void onBegin(std::size_t, std::size_t, SPDNotificationType) {}
+  static void onBegin(std::size_t, std::size_t, SPDNotificationType) {
+    std::lock_guard guard(currentMutex);
+    if (current == nullptr) return;
+    std::lock_guard lock(current->mutex);
+    ++current->begun;
+  }
 
   // libspeechd does not survive a request on a connection whose daemon has
   // gone, so every request asks first; a lost daemon stays lost.
@@ -247,6 +253,12 @@ int SpeechDispatcherEngine::notices(bool cancelled) const {
   if (!connection_) return 0;
   std::lock_guard lock(connection_->mutex);
   return cancelled ? connection_->cancelled : connection_->ended;
+}
+
+int SpeechDispatcherEngine::begun() const {
+  if (!connection_) return 0;
+  std::lock_guard lock(connection_->mutex);
+  return connection_->begun;
 }
 
 bool SpeechDispatcherEngine::connectionLost() const {

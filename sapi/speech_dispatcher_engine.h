@@ -49,6 +49,7 @@ class SpeechDispatcherEngine final : public speech::SpeechEngine {
   int rate() const { return rate_; }
   // End (or, with true, cancel) notices received since the start.
   int notices(bool cancelled) const;
+  int begun() const;
   // The daemon stopped answering in the middle of speech.
   bool connectionLost() const;
 
