@@ -7,6 +7,7 @@
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <mutex>
 #include <set>
 
@@ -120,7 +121,7 @@ struct SpeechDispatcherEngine::Connection {
       if (current == this) current = nullptr;
     }
     // Closing says goodbye to the daemon: only when it is still there.
-    if (spd != nullptr && alive()) spd_close(spd);
+    if (spd != nullptr) spd_close(spd);
   }
 };
 
@@ -142,6 +143,9 @@ bool SpeechDispatcherEngine::start(int voice, int speed, int, std::string_view) 
   std::string host;
   if (address_.starts_with("unix_socket:")) {
     socketPath = address_.substr(12);
+    // No socket, no daemon: libspeechd is not even asked.
+    std::error_code ec;
+    if (!std::filesystem::exists(socketPath, ec)) return false;
     own.method = SPD_METHOD_UNIX_SOCKET;
     own.unix_socket_name = socketPath.data();
     address = &own;
