@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <condition_variable>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
@@ -23,6 +24,9 @@ namespace {
 // While texts are out, the connection is checked this often, so a daemon
 // that dies in the middle of speech cannot leave the program waiting for ever.
 constexpr auto kProbeEvery = std::chrono::milliseconds(500);
+// The speaking test waits this long for the last end notice before it answers
+// "still speaking", so a loop polling it does not spin.
+constexpr auto kBusyWait = std::chrono::milliseconds(20);
 // Texts are sent in pieces of at most this many bytes.
 constexpr std::size_t kPiece = 32000;
 constexpr int kListAttempts = 20;
@@ -77,8 +81,9 @@ int dispatcherRate(int rate) {
 struct SpeechDispatcherEngine::Connection {
   SPDConnection* spd = nullptr;
   std::mutex mutex;
-  std::set<std::size_t> out;    // messages sent and not ended or cancelled
-  std::set<std::size_t> early;  // ended before spd_say returned their number
+  std::condition_variable finished;  // `out` has become empty
+  std::set<std::size_t> out;         // messages sent and not ended or cancelled
+  std::set<std::size_t> early;       // ended before spd_say returned their number
   std::size_t lastSent = 0;
   bool dead = false;
   int begun = 0;
@@ -95,6 +100,7 @@ struct SpeechDispatcherEngine::Connection {
     std::lock_guard lock(current->mutex);
     ++(type == SPD_EVENT_CANCEL ? current->cancelled : current->ended);
     if (current->out.erase(id) == 0 && id > current->lastSent) current->early.insert(id);
+    if (current->out.empty()) current->finished.notify_all();
   }
   static void onBegin(std::size_t, std::size_t, SPDNotificationType) {
     std::lock_guard guard(currentMutex);
@@ -229,8 +235,9 @@ void SpeechDispatcherEngine::speak(std::string_view text) {
 bool SpeechDispatcherEngine::busy(bool) {
   if (!connection_ || connection_->dead) return false;
   {
-    std::lock_guard lock(connection_->mutex);
-    if (connection_->out.empty()) return false;
+    std::unique_lock lock(connection_->mutex);
+    if (connection_->finished.wait_for(lock, kBusyWait, [&] { return connection_->out.empty(); }))
+      return false;
   }
   const auto now = std::chrono::steady_clock::now();
   if (now - connection_->lastProbe >= kProbeEvery) {

@@ -32,12 +32,16 @@ double msSince(Clock::time_point t) {
 const char* kSentence =
     "A apresenta\xe7\xe3o foi convertida em texto, slide por slide, e o arquivo est\xe1 pronto. ";
 
+// Polls `done`; with `feed` the engine is asked whether it is busy between
+// polls (eSpeak NG hands its sound to the player then; Speech Dispatcher's
+// notices arrive on their own, and its busy test would wait 20 ms).
 template <typename F>
-bool pumpUntil(wave::SimplePump& pump, speech::EngineDispatcher& d, F done, double limitMs) {
+bool pumpUntil(wave::SimplePump& pump, speech::EngineDispatcher& d, F done, double limitMs,
+               bool feed = true) {
   const auto t = Clock::now();
   while (!done()) {
     if (msSince(t) > limitMs) return false;
-    d.engineBusy(false);
+    if (feed) d.engineBusy(false);
     pump.sleepPumping(1);
   }
   return true;

@@ -169,7 +169,8 @@ TEST_F(SpeechDispatcherTest, ChoosesTheBrazilianVoiceOrTheNumberedOne) {
 
 TEST_F(SpeechDispatcherTest, TwoTextsQueueAndBusyEndsWithTheEndNotices) {
   ASSERT_TRUE(start());
-  dispatcher().engineSpeak("Primeira frase, que deve ser dita inteira.");
+  dispatcher().engineSpeak(
+      "Primeira frase, que deve ser dita inteira, com todas as suas palavras.");
   dispatcher().engineSpeak("Segunda frase.");
   EXPECT_TRUE(dispatcher().engineBusy(false));
   EXPECT_GT(counting.busyMessages, 0) << "message 2980 while speaking";
