@@ -27,10 +27,10 @@ speech: platform console wave diphone numbers
 numbers: platform console wave diphone
 chooser: platform console wave diphone numbers speech
 mbrola_tts: platform wave
-sapi: platform wave
+sapi: platform wave speech
 converter: platform console wave presentation diphone speech numbers chooser
 app: platform console wave presentation diphone speech numbers chooser converter mbrola_tts sapi
-tools: platform console wave presentation diphone speech numbers chooser converter mbrola_tts tools
+tools: platform console wave presentation diphone speech numbers chooser converter mbrola_tts sapi tools
 '
 
 # The sources git knows of (new files too), or every source outside build

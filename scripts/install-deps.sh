@@ -12,6 +12,8 @@ packages=(
   libsdl2-dev libsdl2-ttf-dev libfontconfig-dev libx11-dev fonts-dejavu-core
   libgsf-1-dev libzip-dev libpugixml-dev
   libespeak-ng-dev espeak-ng espeak-ng-data wbrazilian
+  libspeechd-dev speech-dispatcher speech-dispatcher-espeak-ng
+  speech-dispatcher-audio-plugins libao4
   xvfb xauth xdotool xclip x11-utils x11-xkb-utils imagemagick sox catdoc
 )
 

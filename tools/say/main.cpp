@@ -2,9 +2,14 @@
 // words, letters through the diphone synthesizer, symbols by their recorded
 // sounds, pauses after punctuation), to the sound card or, with --wav, into
 // a wave file. --trace prints every recording, unit and pause in order.
+// When ORALIS.INI asks for an outside engine ([TRADUTOR] SAPI, [SERVFALA]
+// TIPOSAPI), the text goes to it: eSpeak NG (its sound through the same
+// player, so into the file too) or Speech Dispatcher (aloud, at the daemon
+// SPEECHD_ADDRESS names, else the session's own).
 //
 //   lamina-say [--speed N] [--wav FILE] [--trace] TEXT...
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -18,6 +23,8 @@
 #include "platform/paths.h"
 #include "platform/recording_wave_out.h"
 #include "platform/sdl_audio.h"
+#include "sapi/espeak_engine.h"
+#include "sapi/speech_dispatcher_engine.h"
 #include "speech/speech_front.h"
 #include "wave/simple_pump.h"
 #include "wave/wave_player.h"
@@ -182,6 +189,9 @@ int main(int argc, char** argv) {
   ToolConsole console;
   diphone::LetterRules rules;
   diphone::DiphoneDatabase database(rules, diphone::DataLocations::standard());
+  sapi::EspeakEngine espeak(player, playerPump);
+  const char* spdAddress = std::getenv("SPEECHD_ADDRESS");
+  sapi::SpeechDispatcherEngine systemVoices(playerPump, spdAddress != nullptr ? spdAddress : "");
   std::error_code ec;
   speech::SpeechFront front({player,
                              playerPump,
@@ -190,7 +200,7 @@ int main(int argc, char** argv) {
                              rules,
                              database,
                              {paths::configDirectory(), std::filesystem::current_path(ec)},
-                             {},
+                             {nullptr, &systemVoices, &espeak},
                              [] { return platform::localTime(); }});
   auto print = [](std::string_view line) { std::printf("%s\n", cp1252::toUtf8(line).c_str()); };
   if (trace) front.setTrace(print);
@@ -205,10 +215,13 @@ int main(int argc, char** argv) {
     if (trace) print("unit " + std::string(name));
   });
   if (!front.speechStart(speed, "")) return 1;
+  // An outside engine may speak through its own sound output, which this
+  // tool cannot hear; only the own voice is checked.
+  const bool ownVoice = !front.state().engineActive;
   front.text().speakText(text);
   front.speechStop();
 
-  if (!device.heard || (unitsAsked > 0 && unitsFound == 0)) {
+  if (ownVoice && (!device.heard || (unitsAsked > 0 && unitsFound == 0))) {
     std::fprintf(
         stderr, "lamina-say: nothing was spoken (%s)\n",
         wavPath.empty() ? "no sound device, or a voice without sounds" : "a voice without sounds");
