@@ -73,14 +73,15 @@ TEST_F(Chooser, ListsMatchingFilesInFoldOrderAndRestoresTheScreen) {
   consolePump_->onWait = nullptr;
   ASSERT_FALSE(shown.empty());
   std::vector<std::string> rows;
-  for (int y = 3; y <= 9; ++y)
-    rows.push_back(shown.substr(static_cast<std::size_t>(y - 1) * 81, 81));
+  for (int y = 3; y <= 10; ++y)
+    rows.push_back(shown.substr(static_cast<std::size_t>(y - 1) * 81, 80));
   EXPECT_EQ(rows[0].substr(0, 12), " abc.ppt    ");
   EXPECT_EQ(rows[1].substr(0, 11), " " + cp1252::fromUtf8("Ágata.ppt") + " ");
   EXPECT_EQ(rows[2].substr(0, 10), " Aula.PPT ");
   EXPECT_EQ(rows[3].substr(0, 12), " notas.pptx ");
   EXPECT_EQ(rows[4].substr(0, 12), " slides.ODP ");
   EXPECT_EQ(rows[5].substr(0, 10), " Zeta.ppt ");
+  ASSERT_EQ(rows.size(), 8u);
   EXPECT_EQ(rows[7].substr(0, 14), "texto de baixo") << "rows below the last entry are kept";
   EXPECT_EQ(screen(), before);
   EXPECT_EQ(fs::current_path(), files_);
