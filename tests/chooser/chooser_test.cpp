@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <fstream>
 
 #include "platform/cp1252.h"
 #include "tests/chooser/chooser_fixture.h"
@@ -146,6 +147,113 @@ TEST_F(Chooser, MarkingKeysColourTheEntriesAndBeep) {
   };
   EXPECT_EQ(choose("{Down}*/{Down}{Shift+End}{Esc}").name, "");
   EXPECT_EQ(colours, (std::vector<std::uint8_t>{kPlain, kMarked, kMarked, kHighlight}));
+}
+
+TEST_F(Chooser, NamesOutsideTheCodePageShowAQuestionMarkAndStillOpen) {
+  touch("日本.ppt", "conteúdo");
+  std::string shown;
+  consolePump_->onWait = [&] {
+    if (shown.empty()) shown = row(3);
+  };
+  const ChosenFile c = choose("{Down}\n");
+  EXPECT_EQ(shown.substr(0, 8), " ??.ppt ");
+  EXPECT_EQ(c.name, "??.ppt");
+  std::ifstream in(c.systemName);
+  std::string content;
+  std::getline(in, content);
+  EXPECT_EQ(content, "conteúdo");
+}
+
+TEST_F(Chooser, TwoThousandFilesScrollAndSearchByLetter) {
+  for (int i = 0; i < 2000; ++i) {
+    char name[16];
+    std::snprintf(name, sizeof name, "a%04d.ppt", i);
+    touch(name);
+  }
+  touch("zeta.ppt");
+  touch("Zulu.ppt");
+  // Page Down twice: entry 20 on the bottom row of a 10-row list.
+  std::string bottom;
+  consolePump_->onWait = [&] {
+    if (console_->screenAttrAt(2, 12) == kHighlight) bottom = row(12);
+  };
+  EXPECT_EQ(choose("{Down}{PgDn}{PgDn}\n").name, "a0020.ppt");
+  EXPECT_EQ(bottom.substr(0, 11), " a0020.ppt ");
+  // F5 z finds zeta, Ctrl+F5 repeats the letter to Zulu, and again runs
+  // off the end (beep, nothing chosen).
+  EXPECT_EQ(choose("{Down}{F5}z\n").name, "zeta.ppt");
+  EXPECT_EQ(choose("{Down}{F5}z{Ctrl+F5}\n").name, "Zulu.ppt");
+  EXPECT_EQ(choose("{Down}{F5}z{Ctrl+F5}{Ctrl+F5}\n").name, "");
+  // Ctrl+Page Down goes to the last entry, Home back to the first.
+  EXPECT_EQ(choose("{Down}{Ctrl+PgDn}\n").name, "Zulu.ppt");
+  EXPECT_EQ(choose("{Down}{End}{Home}\n").name, "a0000.ppt");
+}
+
+TEST_F(Chooser, TypedDirectoryIsListedAndTheWorkingDirectoryComesBack) {
+  fs::create_directories(files_ / "sub");
+  std::ofstream(files_ / "sub" / "aula.ppt") << "x";
+  ChosenFile c = choose("sub/{Down}\n", kPresentationMask);
+  EXPECT_EQ(c.name, (files_ / "sub" / "aula.ppt").string());
+  EXPECT_EQ(fs::current_path(), files_);
+  // Typed beginnings list every file starting with them.
+  touch("aula1.ppt");
+  touch("aulas");
+  touch("outra.ppt");
+  EXPECT_EQ(choose("aul{Down}{Down}\n").name, "aulas");
+  // A directory that cannot be entered or read: empty, nothing drawn.
+  console_->moveCursor(1, 3);
+  console_->clearToLineEnd();
+  const std::string before = screen();
+  EXPECT_EQ(choose("nada/{Down}").name, "nada/");
+  touch("arquivo");
+  EXPECT_EQ(choose("arquivo/{Down}").name, "arquivo/");
+  fs::create_directories(files_ / "fechada");
+  std::ofstream(files_ / "fechada" / "x.ppt") << "x";
+  fs::permissions(files_ / "fechada", fs::perms::none);
+  std::error_code ec;
+  const bool readable = fs::directory_iterator(files_ / "fechada", ec) != fs::directory_iterator();
+  if (!readable) {  // (the superuser reads it anyway)
+    EXPECT_EQ(choose("fechada/{Down}").name, "fechada/");
+  }
+  fs::permissions(files_ / "fechada", fs::perms::owner_all);
+  console_->moveCursor(1, 3);
+  console_->clearToLineEnd();
+  EXPECT_EQ(screen(), before);
+  EXPECT_EQ(fs::current_path(), files_);
+}
+
+TEST_F(Chooser, DirectoryVanishingWhileListedEndsCleanly) {
+  fs::create_directories(files_ / "sub");
+  for (const char* n : {"a.ppt", "b.ppt"}) std::ofstream(files_ / "sub" / n) << "x";
+  bool removed = false;
+  consolePump_->onWait = [&] {
+    if (!removed && console_->screenAttrAt(2, 3) == kHighlight) {
+      fs::remove_all(files_ / "sub");
+      removed = true;
+    }
+  };
+  const ChosenFile c = choose("sub/{Down}{Down}{Up}\n");
+  EXPECT_TRUE(removed);
+  EXPECT_EQ(c.name, (files_ / "sub" / "a.ppt").string());
+  EXPECT_EQ(fs::current_path(), files_);
+}
+
+TEST_F(Chooser, ListIsClippedAtTheLastRowAndKeepsItsLastCell) {
+  for (int i = 0; i < 12; ++i) touch("f" + std::to_string(i + 10) + ".ppt");
+  console_->moveCursor(1, 25);
+  console_->write(std::string(79, '-'));
+  const std::string before = screen();
+  std::string last;
+  consolePump_->onWait = [&] {
+    if (console_->screenAttrAt(2, 25) == kHighlight) last = row(25);
+  };
+  // From row 22 a 10-row list has 4 rows: Down four times scrolls by one.
+  EXPECT_EQ(choose("{Down}{Down}{Down}{Down}{Down}\n", kPresentationMask, 22).name, "f14.ppt");
+  EXPECT_EQ(last.substr(0, 9), " f14.ppt ");
+  EXPECT_EQ(last[79], ' ') << "the last cell was written";
+  console_->moveCursor(1, 22);
+  console_->clearToLineEnd();
+  EXPECT_EQ(screen(), before);
 }
 
 }  // namespace
