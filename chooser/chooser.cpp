@@ -433,7 +433,7 @@ ChosenFile FileChooser::pickFile(int left, int top, int right, int bottom, std::
 
   // A list reaching below the screen is cut at its last row, and the last
   // cell of the screen is never written (it would scroll the screen).
-  bottom = std::min(bottom, console::kRows);
+  bottom = std::max(std::min(bottom, console::kRows), top);
   right = std::min(right, console::kColumns);
   if (right == console::kColumns && bottom == console::kRows) right = console::kColumns - 1;
 
