@@ -18,8 +18,10 @@ int main(int argc, char** argv) {
   }
   if (!options.logFile.empty()) lamina::platform::configureProcessLog(options.logFile);
   lamina::app::Program program(options);
-  // Until the talking conversion sequence is in place, the program shows the
-  // console demo (also with --demo-console).
-  lamina::app::runConsoleDemo(program.console(), options.keyLog);
+  if (options.demo) {
+    lamina::app::runConsoleDemo(program.console(), options.keyLog);
+  } else {
+    lamina::app::runConversion(program, options);
+  }
   return 0;
 }

@@ -6,6 +6,8 @@
 #include <iostream>
 #include <thread>
 
+#include "chooser/chooser.h"
+#include "converter/sequence.h"
 #include "diphone/database.h"
 #include "diphone/letter_rules.h"
 #include "platform/clock.h"
@@ -16,6 +18,7 @@
 #include "platform/sdl_audio.h"
 #include "platform/sdl_tone_sound.h"
 #include "platform/sdl_window.h"
+#include "presentation/native_reader.h"
 #include "speech/help_target.h"
 #include "speech/line_editor.h"
 #include "speech/screen_review.h"
@@ -36,7 +39,7 @@ Options parseOptions(int argc, char** argv) {
       }
     };
     if (arg == "--demo-console") {
-      // The demo is all the program shows for now.
+      options.demo = true;
     } else if (arg == "--console=headless") {
       options.console = Options::ConsoleKind::Headless;
     } else if (arg == "--console=sdl") {
@@ -49,6 +52,10 @@ Options parseOptions(int argc, char** argv) {
       value(options.logFile);
     } else if (arg.starts_with("--")) {
       options.error = "unknown option " + std::string(arg);
+    } else if (options.inputFile.empty()) {
+      options.inputFile = std::string(arg);
+    } else {
+      options.error = "only one presentation can be named";
     }
   }
   return options;
@@ -199,7 +206,58 @@ class DemoEditor {
   speech::LineEditor editor_;
 };
 
+// A voice that cannot start: its two lines, the wait for Enter, the end.
+class ProgramStartConsole final : public speech::StartConsole {
+ public:
+  explicit ProgramStartConsole(console::Console& c) : console_(c) {}
+  void writeLine(std::string_view text) override { console_.writeLine(text); }
+  void readLine() override { console_.readLine(); }
+  void closeConsole() override { console_.closeConsole(); }
+
+ private:
+  console::Console& console_;
+};
+
 }  // namespace
+
+void runConversion(Program& program, const Options& options, converter::ChooseFile chooser) {
+  console::Console& c = program.console();
+  speech::ConsoleKeys keys(c);
+  ProgramStartConsole startConsole(c);
+  diphone::LetterRules rules;
+  diphone::DiphoneDatabase database(rules, diphone::DataLocations::standard());
+  std::error_code ec;
+  const std::filesystem::path current = std::filesystem::current_path(ec);
+  speech::SpeechFront front({program.player(),
+                             c,
+                             keys,
+                             startConsole,
+                             rules,
+                             database,
+                             {paths::configDirectory(), current},
+                             {},
+                             [] { return platform::localTime(); }});
+  platform::PosixProgramStarter starter;
+  speech::HelpTargets help(front.config(), front.recorded(), starter);
+  speech::ConsoleReview reviewConsole(c);
+  speech::ScreenReview review(reviewConsole, front.recorded(), front.text());
+  speech::LineEditor editor({c, front, [&help](std::string_view t) { help.openHelpTarget(t); },
+                             [&review] { review.screenReview(); }});
+  chooser::FileChooser files(c, front, editor);
+  if (!chooser) {
+    // The list gets the name as shown and spoken; the sequence opens the file
+    // by the name the system gives it.
+    chooser = [&files](int rows, std::string_view mask) {
+      return files.chooseFile(rows, mask).systemName;
+    };
+  }
+  presentation::NativeReader reader;
+  converter::ProgramSequence sequence({c, front, editor, reader, std::move(chooser), current});
+
+  if (front.speechStart(0, "")) sequence.run(options.inputFile);
+  front.speechStop();
+  c.closeConsole();
+}
 
 void runConsoleDemo(console::Console& c, const std::filesystem::path& keyLog) {
   std::ofstream log;

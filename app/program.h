@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "console/console.h"
+#include "converter/sequence.h"
 #include "platform/headless_window.h"
 #include "platform/quit_signals.h"
 #include "platform/sound.h"
@@ -25,6 +26,8 @@ struct Options {
   std::filesystem::path keyLog;
   std::filesystem::path logFile;  // --log: where problems are logged
   std::string error;              // set when the command line is not understood
+  bool demo = false;              // --demo-console: the console demo instead
+  std::string inputFile;          // the presentation named on the command line
   // Where the headless console reads its key script; none: only what is
   // appended to the window.
   std::istream* keyScript = &std::cin;
@@ -79,5 +82,11 @@ class Program {
 // The console demo: coloured text, scrolling, a line read with echo and the
 // codes of the keys pressed. Esc ends it.
 void runConsoleDemo(console::Console& console, const std::filesystem::path& keyLog);
+
+// The talking conversion: speech started, the files asked for, the
+// presentation converted, the end announced, speech stopped and the console
+// closed, which ends the process with exit code 0. chooser: the file
+// chooser asked when no presentation was named (unset: none is chosen).
+void runConversion(Program& program, const Options& options, converter::ChooseFile chooser = {});
 
 }  // namespace lamina::app

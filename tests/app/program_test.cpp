@@ -50,5 +50,24 @@ TEST(ProgramSound, DeviceErrorsAreShownOnTheConsoleUntilEnter) {
   EXPECT_EQ(device.submissions().size(), 2u);
 }
 
+TEST(ProgramOptions, OnePresentationNameRunsTheConversionAndTheDemoIsAsked) {
+  char prog[] = "lamina", demo[] = "--demo-console", name[] = "aula.pptx", other[] = "b.ppt",
+       dump[] = "--screen-dump", file[] = "tela.txt";
+  char* plain[] = {prog, name, dump, file};
+  Options options = parseOptions(4, plain);
+  EXPECT_EQ(options.inputFile, "aula.pptx");
+  EXPECT_FALSE(options.demo);
+  EXPECT_EQ(options.screenDump, "tela.txt") << "an option's value is no presentation";
+  EXPECT_TRUE(options.error.empty());
+
+  char* withDemo[] = {prog, demo};
+  options = parseOptions(2, withDemo);
+  EXPECT_TRUE(options.demo);
+  EXPECT_TRUE(options.inputFile.empty());
+
+  char* two[] = {prog, name, other};
+  EXPECT_FALSE(parseOptions(3, two).error.empty());
+}
+
 }  // namespace
 }  // namespace lamina::app
