@@ -1,5 +1,6 @@
 #pragma once
 // Helpers of the front-end tests: UTF-8 literals in, cp1252 text out.
+#include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -7,6 +8,7 @@
 #include <vector>
 
 #include "platform/cp1252.h"
+#include "tests/wave/wave_fixture.h"
 
 namespace lamina::mbrola_tts::test {
 
@@ -17,23 +19,13 @@ inline std::string utf(std::string_view text) {
   return cp1252::toUtf8(text);
 }
 
-// A file in the test's own temporary folder, removed with the object.
-class TempFile {
+// A file of text in the temporary folder, under a name of its own (test
+// processes run side by side), removed with the object.
+class TempFile : public wave::testing::TempFile {
  public:
-  explicit TempFile(std::string_view content, std::string_view name = "lamina-mbrola-test.txt")
-      : path_(std::filesystem::temp_directory_path() / name) {
-    std::ofstream(path_, std::ios::binary) << content;
-  }
-  ~TempFile() {
-    std::error_code ec;
-    std::filesystem::remove(path_, ec);
-  }
-  TempFile(const TempFile&) = delete;
-  TempFile& operator=(const TempFile&) = delete;
-  const std::filesystem::path& path() const { return path_; }
-
- private:
-  std::filesystem::path path_;
+  explicit TempFile(std::string_view content, std::string_view name = "mbrola-test.txt")
+      : wave::testing::TempFile(std::vector<std::uint8_t>(content.begin(), content.end()),
+                                std::string(name)) {}
 };
 
 // Runs of blanks as one blank: the tokenizer reads them so.

@@ -101,7 +101,8 @@ TEST_F(EspeakEngineTest, SpeaksThroughThePlayerWithTheSameSoundAsEspeakItself) {
   ASSERT_TRUE(start());
   const std::string voice = engine.voiceName();
   dispatcher().engineSpeak("Bom dia, a convers\xe3o terminou.");
-  EXPECT_TRUE(dispatcher().engineBusy(true));
+  // No busy check here: with a recording device that completes at once, a
+  // short text can be synthesized and played before the first poll.
   ASSERT_TRUE(waitIdle());
   ASSERT_FALSE(device.submissions().empty());
   EXPECT_EQ(device.submissions().front().format.bitsPerSample, 16);
