@@ -137,7 +137,7 @@ PY
 
 # ---- no name chosen: Esc on the chooser's line.
 mkdir -p "$work/nochoice/cwd"
-run nochoice '{Esc}'
+run nochoice $'{Esc}\n'
 expect_screen nochoice "Informe o arquivo PPT ou PPS a ler:"
 expect_screen nochoice "Desistiu"
 expect_sounds nochoice 25000
