@@ -3,11 +3,12 @@
 # console, keys from a script, sound through SDL's disk driver and the screen
 # from --screen-dump, for the normal path and every failure.
 #
-#   sequence_test.sh LAMINA EXAMPLE_PPTX WORK_DIR
+#   sequence_test.sh LAMINA EXAMPLE_PPTX WORK_DIR [ENCRYPTED_PPT]
 set -u
 program=$(realpath "$1")
 example=$(realpath "$2")
 work=$3
+encrypted=${4:-}
 rm -rf "$work"
 mkdir -p "$work/oralis"
 export ORALIS_DIR="$work/oralis" SDL_AUDIODRIVER=disk LANG=C.UTF-8 LC_ALL=C.UTF-8
@@ -207,6 +208,19 @@ expect_screen damaged "Erro ao ler a apresentação"
   fail "damaged: the old output was changed"
 expect_sounds damaged 25000
 [ "$(ls -A "$work/damaged/cwd" | wc -l)" = 2 ] || fail "damaged: files $(ls -A "$work/damaged/cwd")"
+
+# ---- a password-protected presentation: its own message, no output.
+if [ -f "$encrypted" ]; then
+  mkdir -p "$work/encrypted/cwd"
+  cp "$encrypted" "$work/encrypted/cwd/senha.ppt"
+  run encrypted $'\n' senha.ppt
+  expect_screen encrypted "A apresentação está protegida por senha"
+  expect_sounds encrypted 25000
+  [ "$(ls -A "$work/encrypted/cwd")" = senha.ppt ] && pass "encrypted: no output left" ||
+    fail "encrypted: files $(ls -A "$work/encrypted/cwd")"
+else
+  echo "skip: encrypted: no password-protected presentation at '$encrypted'"
+fi
 
 # ---- a full disk (no byte may be written): the recording of the message is
 # heard, as the screen dump cannot be written either; no output is left.
