@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string>
 
 #include "platform/log.h"
 
@@ -88,6 +89,11 @@ WaveResult SdlWaveOut::open(const PcmFormat& format, MessagePump& notify) {
   obtained_.isFloat = SDL_AUDIO_ISFLOAT(have.format) != 0;
   obtained_.bigEndian = SDL_AUDIO_ISBIGENDIAN(have.format) != 0;
   obtained_.bufferFrames = have.samples;
+  // Names the format the device plays, for whoever measures what reaches it.
+  logInfo("sdl", "wave output open: " + std::to_string(have.freq) + " Hz, " +
+                     std::to_string(obtained_.bitsPerSample) + " bits, " +
+                     std::to_string(have.channels) + " channel(s), " + std::to_string(have.samples) +
+                     " frames a buffer");
   SDL_PauseAudioDevice(device_, 0);
   return WaveResult::ok;
 }
