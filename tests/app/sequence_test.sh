@@ -198,6 +198,19 @@ for answer in '' 'ligacao' "$work/targets/pasta.ppt.TXT" 'sem/pasta/saida.txt'; 
     fail "create$i: files $(ls -A "$work/create$i/cwd")"
 done
 
+# ---- a folder without write permission (root may write anywhere).
+if [ "$(id -u)" != 0 ]; then
+  mkdir -p "$work/readonly/cwd/fechada"
+  cp "$example" "$work/readonly/cwd/aula.pptx"
+  chmod 555 "$work/readonly/cwd/fechada"
+  run readonly $'fechada/saida.txt\n' aula.pptx
+  expect_screen readonly "Erro ao criar o arquivo de saida"
+  [ -z "$(ls -A "$work/readonly/cwd/fechada")" ] || fail "readonly: files left behind"
+  chmod 755 "$work/readonly/cwd/fechada"
+else
+  echo "skip: readonly: root may write into any folder"
+fi
+
 # ---- a file that is no presentation: announced, no output, an old output kept.
 mkdir -p "$work/damaged/cwd"
 head -c 3000 /dev/urandom >"$work/damaged/cwd/ruim.pptx"
