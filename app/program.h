@@ -25,6 +25,8 @@ struct Options {
   std::filesystem::path keyLog;
   std::filesystem::path logFile;  // --log: where problems are logged
   std::string error;              // set when the command line is not understood
+  bool help = false;              // --help: print the options and end
+  bool version = false;           // --version: print the version and end
   // Where the headless console reads its key script; none: only what is
   // appended to the window.
   std::istream* keyScript = &std::cin;
