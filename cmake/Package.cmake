@@ -39,14 +39,13 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "lamina developers <lamina@localhost>")
 set(CPACK_DEBIAN_PACKAGE_SECTION text)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
-# The Debian control field: the summary line, then the long description,
-# each line of it indented by one blank.
-set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "${CPACK_PACKAGE_DESCRIPTION_SUMMARY}
- lamina converts a presentation (PowerPoint .ppt/.pps/.pptx and the like,
- OpenDocument .odp) into a plain text file, slide by slide, and says what it
- is doing by voice and on a large-print 80 x 25 text console. It has its own
- Brazilian Portuguese diphone voice, a spoken line editor, screen review and
- a spoken file chooser; all of its messages are in Brazilian Portuguese.")
+# The long description; cpack puts the summary line before it.
+set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
+  "lamina converts a presentation (PowerPoint .ppt/.pps/.pptx and the like,
+OpenDocument .odp) into a plain text file, slide by slide, and says what it
+is doing by voice and on a large-print 80 x 25 text console. It has its own
+Brazilian Portuguese diphone voice, a spoken line editor, screen review and
+a spoken file chooser; all of its messages are in Brazilian Portuguese.")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # What the shared libraries do not tell: the console window's fallback font;
 # the system's voices through Speech Dispatcher and the opening of addresses
