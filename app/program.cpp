@@ -50,6 +50,10 @@ Options parseOptions(int argc, char** argv) {
       value(options.keyLog);
     } else if (arg == "--log") {
       value(options.logFile);
+    } else if (arg == "--help") {
+      options.help = true;
+    } else if (arg == "--version") {
+      options.version = true;
     } else if (arg.starts_with("--")) {
       options.error = "unknown option " + std::string(arg);
     } else if (options.inputFile.empty()) {

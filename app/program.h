@@ -28,6 +28,8 @@ struct Options {
   std::string error;              // set when the command line is not understood
   bool demo = false;              // --demo-console: the console demo instead
   std::string inputFile;          // the presentation named on the command line
+  bool help = false;              // --help: print the options and end
+  bool version = false;           // --version: print the version and end
   // Where the headless console reads its key script; none: only what is
   // appended to the window.
   std::istream* keyScript = &std::cin;

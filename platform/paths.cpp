@@ -37,10 +37,12 @@ fs::path programFile() {
 
 fs::path dataDirectory() {
   if (const char* dir = std::getenv("LAMINA_DATA_DIR"); dir != nullptr && *dir != '\0') return dir;
-  const std::string buildDir = LAMINA_BUILD_DIR;
+  std::string buildDir = LAMINA_BUILD_DIR;
   if (!buildDir.empty()) {
+    // A whole folder name: "/x/build-stage/bin/lamina" is not inside "/x/build".
+    if (!buildDir.ends_with('/')) buildDir += '/';
     const std::string self = programFile().string();
-    if (self.compare(0, buildDir.size(), buildDir) == 0) return LAMINA_BUILD_DATA_DIR;
+    if (self.starts_with(buildDir)) return LAMINA_BUILD_DATA_DIR;
   }
   // An installed program finds its data beside its bin directory, wherever
   // the tree was installed; the configured location is the last resort.

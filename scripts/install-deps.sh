@@ -15,6 +15,9 @@ packages=(
   libspeechd-dev speech-dispatcher speech-dispatcher-espeak-ng
   speech-dispatcher-audio-plugins libao4
   xvfb xauth xdotool xclip x11-utils x11-xkb-utils imagemagick sox catdoc
+  # The Debian package and its test: cpack's shared-library dependencies
+  # (dpkg-shlibdeps, file), the manual pages, the desktop entry's check.
+  dpkg-dev file man-db desktop-file-utils
 )
 
 missing=()

@@ -31,6 +31,15 @@ echo "== normal build"
 (cd build && ctest --output-on-failure -j "$jobs" | tee ctest.log; exit "${PIPESTATUS[0]}") || status=1
 count build/ctest.log
 
+echo "== Debian package (from the normal build)"
+package_status=0
+./tests/package/package_test.sh build || package_status=$?
+case $package_status in
+  0) passed=$((passed + 1)) ;;
+  77) echo "package test skipped" ;;
+  *) status=1; failed=$((failed + 1)) ;;
+esac
+
 echo "== sanitizer build"
 ./scripts/build.sh build-asan -DCMAKE_BUILD_TYPE=Debug -DLAMINA_SANITIZE=ON -DLAMINA_TESTS=ON -DLAMINA_BENCH=OFF
 (cd build-asan && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
