@@ -329,7 +329,8 @@ void PhoSynth::renderHalf(const VoiceDiphone* d, std::size_t from, std::size_t t
       }
       const double period = count > 0 ? gaps / count : kMbrolaSampleRate / double(voice_.pitch);
       half = std::clamp(static_cast<int>(std::lround(period)), kMinHalf, kMaxHalf);
-      step = kMbrolaSampleRate / pitchAt(t);
+      // The period that starts here is set by the pitch at its middle.
+      step = kMbrolaSampleRate / pitchAt(t + 0.5 * kMbrolaSampleRate / pitchAt(t));
     }
     const float gain =
         gain0 + (gain1 - gain0) * static_cast<float>((t - static_cast<double>(t0)) / span);
@@ -337,10 +338,15 @@ void PhoSynth::renderHalf(const VoiceDiphone* d, std::size_t from, std::size_t t
     const std::int64_t at = std::llround(t);
     const std::int64_t need = at + half + 1 - accBase_;
     if (need > static_cast<std::int64_t>(acc_.size())) acc_.resize(static_cast<std::size_t>(need));
+    const auto size = static_cast<std::int64_t>(x.size());
     for (int j = -half; j <= half; ++j) {
-      const std::int64_t src = centre + j;
+      // A grain that reaches past the end of its diphone takes the period
+      // next to it instead, so that it keeps its full weight.
+      std::int64_t src = centre + j;
+      if (src < 0 && src + half < size) src += half;
+      if (src >= size && src - half >= 0) src -= half;
       const std::int64_t out = at + j - accBase_;
-      if (src < 0 || src >= static_cast<std::int64_t>(x.size()) || out < 0) continue;
+      if (src < 0 || src >= size || out < 0) continue;
       const float w = 0.5f + 0.5f * static_cast<float>(std::cos(std::numbers::pi * j / half));
       acc_[static_cast<std::size_t>(out)] += gain * w * static_cast<float>(x[src]);
     }

@@ -13,8 +13,8 @@ namespace {
 
 constexpr std::string_view kMagic = "LAMNVOZ1";
 constexpr std::uint32_t kVoicedBit = 0x80000000u;
-// Loudness is measured over 10 ms at each cut point.
-constexpr std::size_t kLevelSpan = 160;
+// Loudness is measured over 15 ms at each cut point.
+constexpr std::size_t kLevelSpan = 240;
 
 bool nameLess(const VoiceDiphone& a, const VoiceDiphone& b) {
   return a.first != b.first ? a.first < b.first : a.second < b.second;
