@@ -2,6 +2,8 @@
 // NG: it follows the durations and pitch of the front-end's lines, its
 // diphone joins make no jumps, the voice covers every diphone the
 // front-end asks for, and bad lines and damaged voices are refused cleanly.
+#include "mbrola_tts/pho_synth.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -14,7 +16,6 @@
 #include <vector>
 
 #include "mbrola_tts/front_end.h"
-#include "mbrola_tts/pho_synth.h"
 #include "pho_test_voice.h"
 #include "test_util.h"
 
@@ -291,10 +292,22 @@ TEST(PhoSynth, BadLinesAreClampedOrRefusedAndTimingHolds) {
   synth.useVoice(test::testVoice());
   synth.setNoError(1);
   // Every accepted line keeps its place in time; unknown names are pauses.
-  const std::vector<std::string> lines = {
-      "; a comment", "", "a 100", "xyz 100", "a 0", "a 99999999999", "a 100 -20 180 250 200",
-      "a 100 50 0", "a 100 50 10000", "a abc", "a -5", "a 100 50", "a 100 50 x", "#",
-      "s 100",       "y 50"};
+  const std::vector<std::string> lines = {"; a comment",
+                                          "",
+                                          "a 100",
+                                          "xyz 100",
+                                          "a 0",
+                                          "a 99999999999",
+                                          "a 100 -20 180 250 200",
+                                          "a 100 50 0",
+                                          "a 100 50 10000",
+                                          "a abc",
+                                          "a -5",
+                                          "a 100 50",
+                                          "a 100 50 x",
+                                          "#",
+                                          "s 100",
+                                          "y 50"};
   const std::vector<std::int16_t> out = render(synth, lines);
   const PhoSynthStats& s = synth.stats();
   EXPECT_EQ(s.unknownPhonemes, 2);  // "xyz", and "y" ("j") which this voice lacks

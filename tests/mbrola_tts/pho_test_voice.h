@@ -30,7 +30,8 @@ inline VoiceDiphone testDiphone(const char* first, const char* second) {
     }
     d.samples[i] = static_cast<std::int16_t>(v);
   }
-  for (std::uint32_t i = 0; i < 2 * kHalf; i += (i < kHalf ? d.first : d.second) == "a" ? kPeriod : 80)
+  for (std::uint32_t i = 0; i < 2 * kHalf;
+       i += (i < kHalf ? d.first : d.second) == "a" ? kPeriod : 80)
     d.marks.push_back({i, (i < kHalf ? d.first : d.second) == "a"});
   return d;
 }
