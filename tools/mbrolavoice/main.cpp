@@ -160,11 +160,13 @@ std::vector<PitchMark> pitchMarks(const std::vector<std::int16_t>& x, int nomina
       continue;
     }
     // The peak of the first period of a voiced stretch, then the peak
-    // about one period after the mark before.
+    // within an eighth of a period of where the next one is due: the voice
+    // was recorded on a level pitch, and a looser search picks other peaks
+    // as the sound fades, which is then heard as roughness.
     const bool first = marks.empty() || !marks.back().voiced;
     const auto period = static_cast<std::size_t>(f.period);
-    const std::size_t from = first ? i : marks.back().position + period * 3 / 4;
-    const std::size_t to = std::min(x.size(), first ? i + period : from + period / 2);
+    const std::size_t from = first ? i : marks.back().position + period * 7 / 8;
+    const std::size_t to = std::min(x.size(), first ? i + period : from + period / 4 + 1);
     if (from >= to) break;
     std::size_t peak = from;
     for (std::size_t k = from; k < to; ++k) {
@@ -174,7 +176,7 @@ std::vector<PitchMark> pitchMarks(const std::vector<std::int16_t>& x, int nomina
     if (!marks.empty() && peak <= marks.back().position) peak = marks.back().position + 1;
     if (peak >= x.size()) break;
     marks.push_back({static_cast<std::uint32_t>(peak), true});
-    i = peak + static_cast<std::size_t>(f.period) * 3 / 4;
+    i = peak + period * 7 / 8;
   }
   return marks;
 }
