@@ -270,6 +270,11 @@ TEST(PhoSynth, TheVoiceHasEveryDiphoneOfTheListAndOfTheWordList) {
     EXPECT_NE(builtVoice().find(line.substr(0, dash), line.substr(dash + 1)), nullptr) << line;
   }
   EXPECT_GT(listed, 1000);
+  // The engine's default database name finds the built voice.
+  PhoSynth synth;
+  EXPECT_EQ(synth.init("br4"), 0);
+  EXPECT_EQ(synth.voice().diphones().size(), builtVoice().diphones().size());
+  EXPECT_TRUE(std::filesystem::exists(defaultMbrolaVoice()));
   std::ifstream words("/usr/share/dict/brazilian");
   if (!words) GTEST_SKIP() << "the Brazilian word list (package wbrazilian) is not installed";
   std::set<std::string> needed, missing;
