@@ -334,21 +334,40 @@ void PhoSynth::renderHalf(const VoiceDiphone* d, std::size_t from, std::size_t t
     }
     const float gain =
         gain0 + (gain1 - gain0) * static_cast<float>((t - static_cast<double>(t0)) / span);
+    // Between two voiced marks the grain is a blend of both periods: taking
+    // the nearest alone skips and repeats periods in a pattern that is heard
+    // as a rough, lower voice when the time scale is near one and a half.
+    std::int64_t other = centre;
+    float blend = 0;
+    if (voiced) {
+      const bool after = marks[k].position <= s;
+      const std::size_t lo = after ? k : k - 1;
+      if ((after || k > 0) && lo + 1 < marks.size() && marks[lo].voiced && marks[lo + 1].voiced) {
+        const double a = marks[lo].position, b = marks[lo + 1].position;
+        centre = marks[lo].position;
+        other = marks[lo + 1].position;
+        blend = static_cast<float>((s - a) / (b - a));
+      }
+    }
     // Overlap-add one Hann-windowed grain centred on the output mark.
     const std::int64_t at = std::llround(t);
     const std::int64_t need = at + half + 1 - accBase_;
     if (need > static_cast<std::int64_t>(acc_.size())) acc_.resize(static_cast<std::size_t>(need));
     const auto size = static_cast<std::int64_t>(x.size());
-    for (int j = -half; j <= half; ++j) {
-      // A grain that reaches past the end of its diphone takes the period
-      // next to it instead, so that it keeps its full weight.
-      std::int64_t src = centre + j;
+    // A grain that reaches past the end of its diphone takes the period next
+    // to it instead, so that it keeps its full weight.
+    auto sample = [&](std::int64_t src) {
       if (src < 0 && src + half < size) src += half;
       if (src >= size && src - half >= 0) src -= half;
+      return src < 0 || src >= size ? 0.0f : static_cast<float>(x[static_cast<std::size_t>(src)]);
+    };
+    for (int j = -half; j <= half; ++j) {
       const std::int64_t out = at + j - accBase_;
-      if (src < 0 || src >= size || out < 0) continue;
+      if (out < 0) continue;
       const float w = 0.5f + 0.5f * static_cast<float>(std::cos(std::numbers::pi * j / half));
-      acc_[static_cast<std::size_t>(out)] += gain * w * static_cast<float>(x[src]);
+      float v = sample(centre + j);
+      if (blend > 0) v += blend * (sample(other + j) - v);
+      acc_[static_cast<std::size_t>(out)] += gain * w * v;
     }
     nextMark_ = t + step;
   }

@@ -245,10 +245,11 @@ TEST(PhoSynth, FollowsTheDurationsAndPitchOfFiftySentences) {
       100 * worstDuration, points, voicedPoints, 100 * pitchErrorSum / std::max(1, voicedPoints),
       100 * worstPitch, pitchOff, joins, worstJoin, jumps, kJoinStepDb);
   EXPECT_GT(voicedPoints, points * 9 / 10);
-  // The tracker itself mistakes a period now and then (a third or half of
-  // the pitch); more than one point in fifty off is the synthesizer's fault.
-  EXPECT_LE(pitchOff * 50, voicedPoints);
-  EXPECT_LT(pitchErrorSum / std::max(1, voicedPoints), 0.02);
+  // A point on a steep slope may measure a little off (the window sees the
+  // slope); a period skipped or repeated shows as a far larger error.
+  EXPECT_LE(pitchOff * 100, voicedPoints);
+  EXPECT_LT(worstPitch, 0.10);
+  EXPECT_LT(pitchErrorSum / std::max(1, voicedPoints), 0.015);
   EXPECT_EQ(jumps, 0);
 }
 
