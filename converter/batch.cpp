@@ -19,15 +19,6 @@ std::string headerName(std::string_view systemName) {
   return validUtf8(systemName) ? cp1252::fromUtf8(systemName) : std::string(systemName);
 }
 
-// "slide 2" or "slides 2, 5, 7" as the batch line names them.
-std::string slideList(const std::vector<int>& slides) {
-  std::string out = slides.size() == 1 ? "slide " : "slides ";
-  for (std::size_t i = 0; i < slides.size(); ++i) {
-    out += (i ? ", " : "") + std::to_string(slides[i]);
-  }
-  return out;
-}
-
 bool sameFile(const std::filesystem::path& a, const std::filesystem::path& b) {
   std::error_code error;
   return std::filesystem::equivalent(a, b, error) && !error;
@@ -87,10 +78,7 @@ int runBatch(std::span<const std::string_view> args, presentation::PresentationR
     const ConvertResult result =
         convertToFile(converter, headerName(completed), target, utf8, completed);
     if (result == ConvertResult::damagedSlides) {
-      const std::vector<int>& damaged = converter.damagedSlides();
-      errors << "lamina: " << input << ": " << slideList(damaged)
-             << (damaged.size() == 1 ? " danificado" : " danificados")
-             << "; o texto dos demais foi gravado\n";
+      errors << "lamina: " << input << ": " << damagedSlidesText(converter.damagedSlides()) << "\n";
       status = 1;
     } else if (result != ConvertResult::ok) {
       errors << "lamina: " << input << ": " << resultText(result) << "\n";

@@ -68,6 +68,15 @@ bool validUtf8(std::string_view text) {
   return true;
 }
 
+std::string damagedSlidesText(const std::vector<int>& slides) {
+  std::string out = slides.size() == 1 ? "slide " : "slides ";
+  for (std::size_t i = 0; i < slides.size(); ++i) {
+    out += (i ? ", " : "") + std::to_string(slides[i]);
+  }
+  return out + (slides.size() == 1 ? " danificado" : " danificados") +
+         "; o texto dos demais foi gravado";
+}
+
 std::string_view resultText(ConvertResult result) {
   switch (result) {
     case ConvertResult::ok:

@@ -35,6 +35,11 @@ bool validUtf8(std::string_view text);
 // The one-line message (UTF-8) that the batch mode prints for a result.
 std::string_view resultText(ConvertResult result);
 
+// "slide 2 danificado; o texto dos demais foi gravado" (or "slides 2, 5
+// danificados; ..."): what the user is told of the slides that could not be
+// read, in batch mode and in the talking conversion alike.
+std::string damagedSlidesText(const std::vector<int>& slides);
+
 // Where the text goes. A failed write is remembered by the sink.
 class OutputSink {
  public:

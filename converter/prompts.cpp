@@ -45,6 +45,12 @@ void Prompts::sayPrompt(std::string_view key, int lineEnds) {
   recorded.waitWhileSpeaking();
 }
 
+void Prompts::sayLine(std::string_view text) {
+  console_.writeLine(text);
+  speech_.text().speakText(text);
+  speech_.recorded().waitWhileSpeaking();
+}
+
 void Prompts::sayFailure(std::string_view key, int lineEnds) {
   for (int i = 0; i < 3; ++i) speech_.recorded().beepTone();
   sayPrompt(key, lineEnds);

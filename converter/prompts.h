@@ -25,6 +25,8 @@ class Prompts {
   void sayPrompt(std::string_view key, int lineEnds);
   // Three beeps, then the prompt.
   void sayFailure(std::string_view key, int lineEnds);
+  // A text of no catalogue key (cp1252), printed as one line and spoken.
+  void sayLine(std::string_view text);
 
  private:
   console::Console& console_;

@@ -127,8 +127,13 @@ bool ProgramSequence::convertAndAnnounce() {
       convertToFile(converter, displayName(input_), output_, false, input_);
   converter.releaseState();
   switch (result) {
-    case ConvertResult::ok:
     case ConvertResult::damagedSlides:
+      // The file is written, but the user must know which slides are empty
+      // in it: announced like a failure, before the closing message.
+      for (int i = 0; i < 3; ++i) parts_.speech.recorded().beepTone();
+      prompts_.sayLine(damagedSlidesText(converter.damagedSlides()));
+      [[fallthrough]];
+    case ConvertResult::ok:
       prompts_.sayPrompt("LMFIMAPR", 1);
       return true;
     case ConvertResult::encrypted:

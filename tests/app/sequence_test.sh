@@ -222,6 +222,23 @@ expect_screen damaged "Erro ao ler a apresentação"
 expect_sounds damaged 25000
 [ "$(ls -A "$work/damaged/cwd" | wc -l)" = 2 ] || fail "damaged: files $(ls -A "$work/damaged/cwd")"
 
+# ---- a slide that cannot be read: the others are written, the user is told
+# which one is empty before the closing message.
+mkdir -p "$work/slide/cwd"
+python3 - "$example" "$work/slide/cwd/aula.pptx" <<'PY'
+import sys, zipfile
+with zipfile.ZipFile(sys.argv[1]) as src, zipfile.ZipFile(sys.argv[2], 'w') as dst:
+    for item in src.infolist():
+        if item.filename != 'ppt/slides/slide2.xml':
+            dst.writestr(item, src.read(item.filename))
+PY
+run slide $'\n' aula.pptx
+expect_screen slide "slide 2 danificado; o texto dos demais foi gravado"
+expect_screen slide "Fim da conversão"
+iconv -f CP1252 -t UTF-8 "$work/slide/cwd/aula.pptx.TXT" 2>/dev/null | grep -q "Chuva média por estação" &&
+  pass "slide: the other slides written" || fail "slide: the readable slides are missing"
+expect_sounds slide 40000
+
 # ---- a password-protected presentation: its own message, no output.
 if [ -f "$encrypted" ]; then
   mkdir -p "$work/encrypted/cwd"
