@@ -189,7 +189,9 @@ int MbrolaProgram::read(std::span<std::int16_t> samples) {
       return 0;
     }
     flushed_ = false;
-    inText_ = false;
+    // A child that fell silent before the end may be hung: the next text
+    // gets a fresh one rather than waiting for it.
+    inText_ = 10 * receivedSamples_ < 9 * owedSamples_;
   }
   if (tooMuch()) {
     fail(kProgramGarbage);

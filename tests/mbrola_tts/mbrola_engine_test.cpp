@@ -372,6 +372,18 @@ TEST_F(MbrolaProgramTest, AProgramThatDiesHangsOrFloodsEndsTheTextAndSpeechGoesO
     EXPECT_GT(samplesOf(heard()).size(), 4000u) << "after " << mode;
   }
   e.mbrolaStop();
+
+  // A child that falls silent late in a text is replaced before the next.
+  ::setenv("LAMINA_STANDIN_MODE", "hang", 1);
+  ASSERT_TRUE(e.mbrolaStart(0, 0, 0, ""));
+  e.speakMbrola(cp("Um dois três quatro cinco seis sete oito nove bomba."));
+  ::setenv("LAMINA_STANDIN_MODE", "normal", 1);
+  device.clearSubmissions();
+  const auto t = Clock::now();
+  EXPECT_TRUE(e.speakMbrola(cp("Bom dia.")));
+  EXPECT_LT(Clock::now() - t, std::chrono::seconds(2));
+  EXPECT_GT(samplesOf(heard()).size(), 4000u);
+  e.mbrolaStop();
 }
 
 }  // namespace
