@@ -32,6 +32,7 @@ const char* kText = "Bom dia. A apresentação tem 12 slides, e o arquivo está 
 
 // What a recording synthesizer saw and gave.
 struct BackendLog {
+  std::string database;
   std::vector<std::string> lines;
   std::vector<std::int16_t> produced;
   int resets = 0;
@@ -44,7 +45,10 @@ class RecordingBackend final : public MbrolaBackend {
  public:
   RecordingBackend(BackendLog& log, int errorAt, int fixedSamples)
       : log_(log), errorAt_(errorAt), fixed_(fixedSamples) {}
-  int init(std::string_view) override { return 0; }
+  int init(std::string_view database) override {
+    log_.database = database;
+    return 0;
+  }
   void setNoError(int) override {}
   void reset() override {
     ++log_.resets;
@@ -156,6 +160,8 @@ TEST_F(MbrolaEngineTest, SpeedAndPitchScaleTheLinesWritten) {
     log = {};
     MbrolaEngine& e = engine();
     ASSERT_TRUE(e.mbrolaStart(0, c.speed, c.pitch, ""));
+    // No registry: the configured name reaches the synthesizer unchanged.
+    EXPECT_EQ(log.database, "br4");
     EXPECT_DOUBLE_EQ(e.speedFactor(), c.speedFactor);
     EXPECT_DOUBLE_EQ(e.pitchFactor(), c.pitchFactor);
     EXPECT_TRUE(e.speakMbrola(cp(kText)));
@@ -306,6 +312,23 @@ TEST_F(MbrolaEngineTest, FailedStartsSayWhy) {
   EXPECT_EQ(own.lastErrorText(), "");
   EXPECT_EQ(own.backend(), nullptr);
   fs::remove(voice);
+}
+
+TEST(MbrolaSettingsTest, DefaultsAndTheFolderEndsInASlash) {
+  const fs::path dir = tempPath("ini");
+  fs::create_directories(dir);
+  std::ofstream(dir / "ORALIS.INI") << "[MARELTTS]\nDIR=voz\\pt\nBASE=\nMBROLA_PROG=mb\n";
+  const MbrolaSettings s = mbrolaSettings(speech::ConfigReader({dir, dir}));
+  EXPECT_EQ(s.database, "br4");
+  EXPECT_EQ(s.directory, "voz\\pt/");
+  EXPECT_EQ(s.base, "portug");
+  EXPECT_EQ(s.program, "mb");
+  EXPECT_EQ(s.files().prosody, fs::path("voz/pt/portug.pro"));
+  fs::remove(dir / "ORALIS.INI");
+  const MbrolaSettings none = mbrolaSettings(speech::ConfigReader({dir, dir}));
+  EXPECT_EQ(none.directory.back(), '/');
+  EXPECT_TRUE(fs::exists(none.files().rules)) << none.directory;
+  fs::remove_all(dir);
 }
 
 // The stand-in for the MBROLA program, with LAMINA_STANDIN_MODE set.
