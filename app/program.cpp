@@ -10,6 +10,7 @@
 #include "converter/sequence.h"
 #include "diphone/database.h"
 #include "diphone/letter_rules.h"
+#include "mbrola_tts/mbrola_engine.h"
 #include "platform/clock.h"
 #include "platform/cp1252.h"
 #include "platform/log.h"
@@ -19,6 +20,8 @@
 #include "platform/sdl_tone_sound.h"
 #include "platform/sdl_window.h"
 #include "presentation/native_reader.h"
+#include "sapi/espeak_engine.h"
+#include "sapi/speech_dispatcher_engine.h"
 #include "speech/help_target.h"
 #include "speech/line_editor.h"
 #include "speech/screen_review.h"
@@ -161,6 +164,45 @@ class DemoStartConsole final : public speech::StartConsole {
   console::Console& console_;
 };
 
+// The MBROLA front-end's messages about its language files, on the console;
+// at program start the user confirms each with Enter.
+class ConsoleMessages final : public mbrola_tts::MessageReporter {
+ public:
+  ConsoleMessages(console::Console& c, bool waitEnter) : console_(c), waitEnter_(waitEnter) {}
+  void showMessage(std::string_view message) override {
+    console_.writeLine(message);
+    if (waitEnter_) console_.readLine();
+  }
+
+ private:
+  console::Console& console_;
+  bool waitEnter_;
+};
+
+std::string speechDispatcherAddress() {
+  const char* address = std::getenv("SPEECHD_ADDRESS");
+  return address != nullptr ? address : "";
+}
+
+// The three outside engines TIPOSAPI chooses from. Building them loads
+// nothing: only the one started reads its voice.
+class OutsideEngines {
+ public:
+  OutsideEngines(wave::WavePlayer& player, console::Console& c, const speech::ConfigPlaces& places,
+                 bool waitEnter)
+      : messages_(c, waitEnter),
+        mbrola_(player, c, mbrola_tts::mbrolaSettings(speech::ConfigReader(places)), messages_),
+        systemVoices_(c, speechDispatcherAddress()),
+        espeak_(player, c) {}
+  speech::EngineSet set() { return {&mbrola_, &systemVoices_, &espeak_}; }
+
+ private:
+  ConsoleMessages messages_;
+  mbrola_tts::MbrolaEngine mbrola_;
+  sapi::SpeechDispatcherEngine systemVoices_;
+  sapi::EspeakEngine espeak_;
+};
+
 // The speech front-end and the line editor, made when first asked for.
 class DemoEditor {
  public:
@@ -170,14 +212,9 @@ class DemoEditor {
         keys_(c),
         startConsole_(c),
         database_(rules_, diphone::DataLocations::standard()),
-        front_({player_,
-                c,
-                keys_,
-                startConsole_,
-                rules_,
-                database_,
-                {paths::configDirectory(), std::filesystem::current_path(ec_)},
-                {},
+        places_{paths::configDirectory(), std::filesystem::current_path(ec_)},
+        engines_(player_, c, places_, false),
+        front_({player_, c, keys_, startConsole_, rules_, database_, places_, engines_.set(),
                 [] { return platform::localTime(); }}),
         help_(front_.config(), front_.recorded(), starter_),
         reviewConsole_(c),
@@ -201,6 +238,8 @@ class DemoEditor {
   DemoStartConsole startConsole_;
   diphone::LetterRules rules_;
   diphone::DiphoneDatabase database_;
+  speech::ConfigPlaces places_;
+  OutsideEngines engines_;
   speech::SpeechFront front_;
   platform::PosixProgramStarter starter_;
   speech::HelpTargets help_;
@@ -232,15 +271,10 @@ void runConversion(Program& program, const Options& options, converter::ChooseFi
   diphone::DiphoneDatabase database(rules, diphone::DataLocations::standard());
   std::error_code ec;
   const std::filesystem::path current = std::filesystem::current_path(ec);
-  speech::SpeechFront front({program.player(),
-                             c,
-                             keys,
-                             startConsole,
-                             rules,
-                             database,
-                             {paths::configDirectory(), current},
-                             {},
-                             [] { return platform::localTime(); }});
+  const speech::ConfigPlaces places{paths::configDirectory(), current};
+  OutsideEngines engines(program.player(), c, places, true);
+  speech::SpeechFront front({program.player(), c, keys, startConsole, rules, database, places,
+                             engines.set(), [] { return platform::localTime(); }});
   platform::PosixProgramStarter starter;
   speech::HelpTargets help(front.config(), front.recorded(), starter);
   speech::ConsoleReview reviewConsole(c);

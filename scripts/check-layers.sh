@@ -26,7 +26,7 @@ diphone: platform wave
 speech: platform console wave diphone numbers
 numbers: platform console wave diphone
 chooser: platform console wave diphone numbers speech
-mbrola_tts: platform wave
+mbrola_tts: platform wave speech
 sapi: platform wave speech
 converter: platform console wave presentation diphone speech numbers chooser
 app: platform console wave presentation diphone speech numbers chooser converter mbrola_tts sapi

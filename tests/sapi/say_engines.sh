@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # lamina-say with an outside engine in ORALIS.INI: say_engines.sh LAMINA_SAY
-# TIPOSAPI=4 speaks through eSpeak NG (its 22050 Hz 16-bit sound in the file),
-# TIPOSAPI=5 through a private Speech Dispatcher daemon, and with no daemon
-# the own synthesizer takes over.
+# TIPOSAPI=3 speaks through the MBROLA engine (16000 Hz 16-bit sound that is
+# not silence), TIPOSAPI=4 through eSpeak NG (its 22050 Hz 16-bit sound in the
+# file), TIPOSAPI=5 through a private Speech Dispatcher daemon, and with no
+# daemon the own synthesizer takes over.
 set -euo pipefail
 say=$1
 # In a sanitized build, the checker would measure the rest of the daemon's
@@ -20,6 +21,15 @@ fail() { echo "FAIL: $*"; exit 1; }
 
 ini() { printf '[TRADUTOR]\nSAPI=S\n[SERVFALA]\nTIPOSAPI=%s\n' "$1" >"$dir/ORALIS.INI"; }
 run() { ORALIS_DIR=$dir SDL_AUDIODRIVER=dummy timeout 120 "$say" --trace "$@"; }
+
+ini 3
+out=$(run --wav "$dir/three.wav" "Bom dia, 42 apresentações.")
+grep -q '^engine Bom dia, 42 apresentações.$' <<<"$out" || fail "TIPOSAPI=3 did not reach the engine: $out"
+[ "$(od -An -tu4 -j24 -N4 "$dir/three.wav" | tr -d ' ')" = 16000 ] || fail "not the MBROLA rate"
+[ "$(od -An -tu2 -j34 -N2 "$dir/three.wav" | tr -d ' ')" = 16 ] || fail "MBROLA: not 16-bit"
+loudest=$(od -An -v -td2 -j44 "$dir/three.wav" | tr -s ' ' '\n' |
+  awk '{ v = $1 < 0 ? -$1 : $1; if (v > m) m = v } END { print m + 0 }')
+[ "$loudest" -gt 2000 ] || fail "MBROLA: silence (loudest sample $loudest)"
 
 ini 4
 out=$(run --wav "$dir/four.wav" "Bom dia, 42 apresentações.")

@@ -3,9 +3,10 @@
 // sounds, pauses after punctuation), to the sound card or, with --wav, into
 // a wave file. --trace prints every recording, unit and pause in order.
 // When ORALIS.INI asks for an outside engine ([TRADUTOR] SAPI, [SERVFALA]
-// TIPOSAPI), the text goes to it: eSpeak NG (its sound through the same
-// player, so into the file too) or Speech Dispatcher (aloud, at the daemon
-// SPEECHD_ADDRESS names, else the session's own).
+// TIPOSAPI), the text goes to it: MBROLA (3) or eSpeak NG (4 and others),
+// their sound through the same player, so into the file too, or Speech
+// Dispatcher (5: aloud, at the daemon SPEECHD_ADDRESS names, else the
+// session's own).
 //
 //   lamina-say [--speed N] [--wav FILE] [--trace] TEXT...
 #include <cstdio>
@@ -18,6 +19,7 @@
 
 #include "diphone/database.h"
 #include "diphone/letter_rules.h"
+#include "mbrola_tts/mbrola_engine.h"
 #include "platform/clock.h"
 #include "platform/cp1252.h"
 #include "platform/paths.h"
@@ -189,18 +191,22 @@ int main(int argc, char** argv) {
   ToolConsole console;
   diphone::LetterRules rules;
   diphone::DiphoneDatabase database(rules, diphone::DataLocations::standard());
+  std::error_code ec;
+  const speech::ConfigPlaces places{paths::configDirectory(), std::filesystem::current_path(ec)};
+  mbrola_tts::StderrReporter mbrolaMessages;
+  mbrola_tts::MbrolaEngine mbrola(
+      player, playerPump, mbrola_tts::mbrolaSettings(speech::ConfigReader(places)), mbrolaMessages);
   sapi::EspeakEngine espeak(player, playerPump);
   const char* spdAddress = std::getenv("SPEECHD_ADDRESS");
   sapi::SpeechDispatcherEngine systemVoices(playerPump, spdAddress != nullptr ? spdAddress : "");
-  std::error_code ec;
   speech::SpeechFront front({player,
                              playerPump,
                              keys,
                              console,
                              rules,
                              database,
-                             {paths::configDirectory(), std::filesystem::current_path(ec)},
-                             {nullptr, &systemVoices, &espeak},
+                             places,
+                             {&mbrola, &systemVoices, &espeak},
                              [] { return platform::localTime(); }});
   auto print = [](std::string_view line) { std::printf("%s\n", cp1252::toUtf8(line).c_str()); };
   if (trace) front.setTrace(print);
