@@ -20,7 +20,7 @@
 namespace lamina::app {
 
 struct Options {
-  enum class ConsoleKind { Automatic, Sdl, Headless };
+  enum class ConsoleKind { Automatic, Sdl, Terminal, Headless };
   ConsoleKind console = ConsoleKind::Automatic;
   std::filesystem::path screenDump;
   std::filesystem::path keyLog;
@@ -60,6 +60,8 @@ class Program {
   console::Console& console() { return *console_; }
   wave::WavePlayer& player() { return *player_; }
   bool headless() const { return headless_ != nullptr; }
+  // The console is drawn in the text terminal of standard input and output.
+  bool inTerminal() const { return inTerminal_; }
   platform::HeadlessWindow* headlessWindow() { return headless_; }
 
  private:
@@ -72,6 +74,7 @@ class Program {
   std::unique_ptr<platform::WindowBackend> window_;
   std::unique_ptr<platform::HeadlessWindow> fallback_;
   platform::HeadlessWindow* headless_ = nullptr;
+  bool inTerminal_ = false;
   // The backend whose queue the console reads; the signal thread posts there.
   std::atomic<platform::WindowBackend*> quitTarget_ = nullptr;
   std::unique_ptr<platform::ToneSound> tones_;
