@@ -3,7 +3,7 @@
 # server, typed with send-keys and read back with capture-pane. The demo's
 # screen in text and colours against the console's own screen dump, key
 # codes, a scroll, a pane too small and back, the terminal given back after
-# SIGTERM and Ctrl+C; then the whole conversion.
+# SIGTERM, Ctrl+C, Esc and a crash; then the whole conversion.
 #
 #   terminal_test.sh LAMINA EXAMPLE_PPTX WORK_DIR
 set -u
@@ -45,6 +45,7 @@ start() {
   local args
   args=$(printf '%q ' "$program" "$@")
   cat >"$dir/run.sh" <<EOF
+ulimit -c 0
 cd $(printf %q "$dir/cwd")
 sh -c 'echo \$\$ >"\$0"; exec "\$@"' $(printf %q "$dir/pid") $args
 echo \$? >$(printf %q "$dir/status.tmp")
@@ -150,6 +151,30 @@ if wait_until 30 ended; then
   given_back "break: Ctrl+C"
 else
   fail "break: Ctrl+C did not end the program"
+fi
+
+# ---- Esc alone (after the terminal's escape time) ends the demo in order
+start esc --console=terminal --demo-console
+wait_until 60 shows "Esc: sair" || fail "esc: no demo screen"
+tmx send-keys -t "$pane" Escape
+if wait_until 30 ended; then
+  [ "$(cat "$dir/status")" = 0 ] && pass "esc: Esc ends the demo with 0" ||
+    fail "esc: exit status $(cat "$dir/status")"
+  given_back "esc: Esc"
+else
+  fail "esc: Esc did not end the demo"
+fi
+
+# ---- a crash gives the terminal back too, and still ends as the crash
+start crash --console=terminal --demo-console
+wait_until 60 shows "Esc: sair" || fail "crash: no demo screen"
+kill -SEGV "$(cat "$dir/pid")"
+if wait_until 30 ended; then
+  [ "$(cat "$dir/status")" = 139 ] && pass "crash: SIGSEGV still ends the program (139)" ||
+    fail "crash: exit status $(cat "$dir/status")"
+  given_back "crash: SIGSEGV"
+else
+  fail "crash: the program did not end"
 fi
 
 # ---- the conversion: the prompt, the list opened with Down, Enter on the
