@@ -102,10 +102,9 @@ Program::Program(const Options& options, std::unique_ptr<platform::WaveOutDevice
   const bool terminalWanted = options.console == Kind::Terminal || atTerminal;
   if (!window_ && terminalWanted) {
     window_ = platform::createTerminalWindowBackend();
-    inTerminal_ = window_ != nullptr;
     // Standard error would write over the screen: problems are logged only
     // where --log or LAMINA_LOG sends them.
-    if (inTerminal_ && options.logFile.empty() && std::getenv("LAMINA_LOG") == nullptr &&
+    if (window_ && options.logFile.empty() && std::getenv("LAMINA_LOG") == nullptr &&
         platform::standardErrorIsTerminal()) {
       platform::processLog().setLevel(platform::LogLevel::off);
     }

@@ -60,8 +60,6 @@ class Program {
   console::Console& console() { return *console_; }
   wave::WavePlayer& player() { return *player_; }
   bool headless() const { return headless_ != nullptr; }
-  // The console is drawn in the text terminal of standard input and output.
-  bool inTerminal() const { return inTerminal_; }
   platform::HeadlessWindow* headlessWindow() { return headless_; }
 
  private:
@@ -74,7 +72,6 @@ class Program {
   std::unique_ptr<platform::WindowBackend> window_;
   std::unique_ptr<platform::HeadlessWindow> fallback_;
   platform::HeadlessWindow* headless_ = nullptr;
-  bool inTerminal_ = false;
   // The backend whose queue the console reads; the signal thread posts there.
   std::atomic<platform::WindowBackend*> quitTarget_ = nullptr;
   std::unique_ptr<platform::ToneSound> tones_;

@@ -369,10 +369,14 @@ void TerminalWindow::present() {
   const int columns = std::min(COLS, kColumns);
   // A terminal too low for the console shows the rows around the caret.
   if (caretShown_ && rows > 0) {
+    const int before = viewTop_;
     if (caretRow_ >= viewTop_ + rows) viewTop_ = caretRow_ - rows + 1;
     if (caretRow_ < viewTop_) viewTop_ = caretRow_;
     viewTop_ = std::clamp(viewTop_, 0, kRows - std::max(1, rows));
-    if (caretMoved_ && viewTop_ != 0) std::fill(dirty_.begin(), dirty_.end(), true);
+    if (viewTop_ != before) {
+      std::fill(dirty_.begin(), dirty_.end(), true);
+      anyDirty_ = true;
+    }
   }
   if (!anyDirty_ && !caretMoved_) return;
   for (int row = viewTop_; row < viewTop_ + rows; ++row) {

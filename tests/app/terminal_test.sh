@@ -141,8 +141,9 @@ else
 fi
 given_back "demo: SIGTERM"
 
-# ---- Ctrl+C is the terminal's Break: 255, and the terminal given back
-start break --console=terminal --demo-console
+# ---- Ctrl+C is the terminal's Break: 255, and the terminal given back.
+# No --console: without a display, a terminal gets the console itself.
+start break --demo-console
 wait_until 60 shows "Esc: sair" || fail "break: no demo screen"
 tmx send-keys -t "$pane" C-c
 if wait_until 30 ended; then
