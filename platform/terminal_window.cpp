@@ -249,6 +249,16 @@ bool TerminalWindow::createWindow(const WindowSpec& spec) {
     return false;
   }
   set_term(screen_);
+  // Without cursor addressing the cells cannot be put in their places.
+  const char* address = tigetstr(const_cast<char*>("cup"));
+  if (address == nullptr || address == reinterpret_cast<const char*>(-1)) {
+    endwin();
+    delscreen(screen_);
+    screen_ = nullptr;
+    ::tcsetattr(fd, TCSANOW, &found);
+    logError("terminal", "the terminal cannot place the cursor");
+    return false;
+  }
   if (has_colors()) {
     start_color();
     colours_ = COLORS;
