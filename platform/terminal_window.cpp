@@ -143,7 +143,7 @@ class TerminalWindow final : public WindowBackend {
     return f;
   }
 
-  bool createWindow(const WindowSpec& spec) override;
+  bool createWindow(const WindowSpec& window) override;
   void destroyWindow() override;
   void setCaption(std::string_view cp1252) override { caption_ = std::string(cp1252); }
   int clientWidth() const override { return kColumns; }
@@ -231,8 +231,8 @@ void restoreAtExit() {
   ::tcsetattr(saved.fd, TCSANOW, &saved.modes);
 }
 
-bool TerminalWindow::createWindow(const WindowSpec& spec) {
-  caption_ = spec.caption;
+bool TerminalWindow::createWindow(const WindowSpec& window) {
+  caption_ = window.caption;
   if (screen_ != nullptr) return true;
   const int fd = STDIN_FILENO;
   termios found{};
