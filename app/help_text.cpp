@@ -26,6 +26,8 @@ std::string helpText() {
          "    --utf8            (com --batch) grava em UTF-8 em vez da p\341gina 1252\n"
          "  --demo-console      mostra a demonstra\347\343o do console\n"
          "  --console=sdl       o console numa janela (o padr\343o quando h\341 tela gr\341fica)\n"
+         "  --console=terminal  o console no terminal de texto (o padr\343o sem tela gr\341fica\n"
+         "                      quando a entrada e a sa\355da padr\343o s\343o um terminal)\n"
          "  --console=headless  sem janela: as teclas v\352m da entrada padr\343o como roteiro\n"
          "  --screen-dump ARQ   ao sair, grava as 25 linhas da tela e os seus atributos\n"
          "  --key-log ARQ       (demonstra\347\343o) acrescenta a ARQ os c\363digos das teclas\n"

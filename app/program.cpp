@@ -19,6 +19,7 @@
 #include "platform/sdl_audio.h"
 #include "platform/sdl_tone_sound.h"
 #include "platform/sdl_window.h"
+#include "platform/terminal_window.h"
 #include "presentation/native_reader.h"
 #include "sapi/espeak_engine.h"
 #include "sapi/speech_dispatcher_engine.h"
@@ -47,6 +48,8 @@ Options parseOptions(int argc, char** argv) {
       options.console = Options::ConsoleKind::Headless;
     } else if (arg == "--console=sdl") {
       options.console = Options::ConsoleKind::Sdl;
+    } else if (arg == "--console=terminal") {
+      options.console = Options::ConsoleKind::Terminal;
     } else if (arg == "--screen-dump") {
       value(options.screenDump);
     } else if (arg == "--key-log") {
@@ -88,13 +91,34 @@ Program::Program(const Options& options, std::unique_ptr<platform::WaveOutDevice
       std::_Exit(console::kBreakExitCode);
     }
   });
-  if (options.console != Options::ConsoleKind::Headless)
+  using Kind = Options::ConsoleKind;
+  // Without a display, a person at a text terminal gets the console there.
+  // SDL is not even asked then: on a virtual console it could take the
+  // whole screen away from a Braille display.
+  const bool atTerminal =
+      options.console == Kind::Automatic && platform::standardStreamsAreTerminal();
+  const bool display =
+      std::getenv("DISPLAY") != nullptr || std::getenv("WAYLAND_DISPLAY") != nullptr;
+  if (options.console == Kind::Sdl ||
+      (options.console == Kind::Automatic && (display || !atTerminal)))
     window_ = platform::createSdlWindowBackend();
+  const bool terminalWanted = options.console == Kind::Terminal || atTerminal;
+  if (!window_ && terminalWanted) {
+    window_ = platform::createTerminalWindowBackend();
+    // Standard error would write over the screen: problems are logged only
+    // where --log or LAMINA_LOG sends them.
+    if (window_ && options.logFile.empty() && std::getenv("LAMINA_LOG") == nullptr &&
+        platform::standardErrorIsTerminal()) {
+      platform::processLog().setLevel(platform::LogLevel::off);
+    }
+  }
   if (window_) {
     quitTarget_ = window_.get();
   } else {
-    if (options.console == Options::ConsoleKind::Sdl) {
+    if (options.console == Kind::Sdl) {
       platform::logWarning("app", "no display; using the headless console");
+    } else if (options.console == Kind::Terminal) {
+      platform::logWarning("app", "no terminal; using the headless console");
     }
     makeHeadless(options.keyScript);
   }

@@ -20,7 +20,7 @@
 namespace lamina::app {
 
 struct Options {
-  enum class ConsoleKind { Automatic, Sdl, Headless };
+  enum class ConsoleKind { Automatic, Sdl, Terminal, Headless };
   ConsoleKind console = ConsoleKind::Automatic;
   std::filesystem::path screenDump;
   std::filesystem::path keyLog;

@@ -10,6 +10,8 @@ packages=(
   g++ clang libclang-rt-14-dev clang-format
   googletest libgtest-dev libgmock-dev
   libsdl2-dev libsdl2-ttf-dev libfontconfig-dev libx11-dev fonts-dejavu-core
+  # The console in a text terminal, and the terminal its tests run it in.
+  libncurses-dev tmux
   libgsf-1-dev libzip-dev libpugixml-dev
   libespeak-ng-dev espeak-ng espeak-ng-data wbrazilian
   libspeechd-dev speech-dispatcher speech-dispatcher-espeak-ng

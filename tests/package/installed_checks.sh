@@ -37,7 +37,7 @@ check_installed() {
       fail "--version printed '$version'"
     local help
     help=$("$bin/lamina" --help) || fail "lamina --help failed"
-    for o in --batch -o --utf8 --demo-console --console=sdl --console=headless --screen-dump \
+    for o in --batch -o --utf8 --demo-console --console=sdl --console=terminal --console=headless --screen-dump \
              --key-log --log --help --version "Op\xc3\xa7\xc3\xb5es"; do
       grep -q -- "$(printf '%b' "$o")" <<<"$help" || fail "--help does not mention $o"
     done
