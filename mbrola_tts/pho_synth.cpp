@@ -30,6 +30,22 @@ bool isBlank(char c) {
   return c == ' ' || c == '\t' || c == '\r' || c == '\n';
 }
 
+// The voiced mark of `d` nearest to `position` within [from, to), or -1.
+std::int64_t voicedMarkNear(const VoiceDiphone& d, std::size_t from, std::size_t to,
+                            double position) {
+  std::int64_t best = -1;
+  double distance = 0;
+  for (const PitchMark& m : d.marks) {
+    if (!m.voiced || m.position < from || m.position >= to) continue;
+    const double gap = std::abs(static_cast<double>(m.position) - position);
+    if (best < 0 || gap < distance) {
+      best = m.position;
+      distance = gap;
+    }
+  }
+  return best;
+}
+
 bool toNumber(std::string_view token, double& out) {
   if (token.empty() || token.size() > 40) return false;
   const std::string text(token);
@@ -44,6 +60,36 @@ double clampCounted(double v, double low, double high, int& clamped) {
     return std::clamp(v, low, high);
   }
   return v;
+}
+
+// The shift, within half a period, that best lines up the period of `b`
+// around `bCentre` with the one of `a` around `aCentre`: two recordings put
+// their marks at different points of the period, and a join between them
+// would otherwise shorten or stretch one period.
+std::int64_t alignPeriods(const std::vector<std::int16_t>& a, std::int64_t aCentre,
+                          const std::vector<std::int16_t>& b, std::int64_t bCentre, int period) {
+  const auto at = [](const std::vector<std::int16_t>& x, std::int64_t i) {
+    return i < 0 || i >= static_cast<std::int64_t>(x.size())
+               ? 0.0
+               : double(x[static_cast<std::size_t>(i)]);
+  };
+  std::int64_t best = 0;
+  double bestScore = -2;
+  for (int shift = -period / 2; shift <= period / 2; ++shift) {
+    double xy = 0, xx = 0, yy = 0;
+    for (int j = -period / 2; j <= period / 2; ++j) {
+      const double u = at(a, aCentre + j), v = at(b, bCentre + shift + j);
+      xy += u * v;
+      xx += u * u;
+      yy += v * v;
+    }
+    const double score = xx > 0 && yy > 0 ? xy / std::sqrt(xx * yy) : -1;
+    if (score > bestScore) {
+      bestScore = score;
+      best = shift;
+    }
+  }
+  return best;
 }
 
 }  // namespace
@@ -146,6 +192,7 @@ void PhoSynth::clearText() {
   rendered_ = 0;
   accBase_ = 0;
   nextMark_ = 0;
+  shift_ = 0;
 }
 
 void PhoSynth::reset() {
@@ -279,18 +326,35 @@ void PhoSynth::renderPhoneme(const Phoneme& p, const std::string& next, bool las
       rightGain = std::clamp(mean / right->startLevel, 1 / kMaxJoinGain, kMaxJoinGain);
     }
   }
+  // The right recording's grains are shifted so that its first voiced
+  // period lines up with the left one's last; the shift stays with the
+  // diphone as the next phoneme's left half.
+  const std::int64_t leftShift = left != nullptr ? shift_ : 0;
+  std::int64_t rightShift = 0;
+  if (left != nullptr && right != nullptr) {
+    const std::int64_t leftEnd = voicedMarkNear(*left, left->boundary, left->samples.size(),
+                                                static_cast<double>(left->samples.size()));
+    const std::int64_t rightStart = voicedMarkNear(*right, 0, right->boundary, 0);
+    if (leftEnd >= 0 && rightStart >= 0) {
+      const int period =
+          std::clamp(static_cast<int>(kMbrolaSampleRate / voice_.pitch), kMinHalf, kMaxHalf);
+      rightShift =
+          alignPeriods(left->samples, leftEnd + leftShift, right->samples, rightStart, period);
+    }
+  }
   if (left != nullptr)
-    renderHalf(left, left->boundary, left->samples.size(), p.start, middle, 1, leftGain);
+    renderHalf(left, left->boundary, left->samples.size(), p.start, middle, 1, leftGain, leftShift);
   else
-    renderHalf(nullptr, 0, 0, p.start, middle, 1, 1);
+    renderHalf(nullptr, 0, 0, p.start, middle, 1, 1, 0);
   if (right != nullptr)
-    renderHalf(right, 0, right->boundary, middle, p.end, rightGain, 1);
+    renderHalf(right, 0, right->boundary, middle, p.end, rightGain, 1, rightShift);
   else
-    renderHalf(nullptr, 0, 0, middle, p.end, 1, 1);
+    renderHalf(nullptr, 0, 0, middle, p.end, 1, 1, 0);
+  shift_ = rightShift;
 }
 
 void PhoSynth::renderHalf(const VoiceDiphone* d, std::size_t from, std::size_t to, std::int64_t t0,
-                          std::int64_t t1, float gain0, float gain1) {
+                          std::int64_t t1, float gain0, float gain1, std::int64_t shift) {
   if (t1 <= t0) return;
   if (d == nullptr || to <= from) {
     nextMark_ = std::max(nextMark_, static_cast<double>(t1));
@@ -349,13 +413,17 @@ void PhoSynth::renderHalf(const VoiceDiphone* d, std::size_t from, std::size_t t
         blend = static_cast<float>((s - a) / (b - a));
       }
     }
+    if (voiced) {
+      centre += shift;
+      other += shift;
+    }
     // Overlap-add one Hann-windowed grain centred on the output mark.
     const std::int64_t at = std::llround(t);
     const std::int64_t need = at + half + 1 - accBase_;
     if (need > static_cast<std::int64_t>(acc_.size())) acc_.resize(static_cast<std::size_t>(need));
-    const auto size = static_cast<std::int64_t>(x.size());
     // A grain that reaches past the end of its diphone takes the period next
     // to it instead, so that it keeps its full weight.
+    const auto size = static_cast<std::int64_t>(x.size());
     auto sample = [&](std::int64_t src) {
       if (src < 0 && src + half < size) src += half;
       if (src >= size && src - half >= 0) src -= half;

@@ -98,7 +98,7 @@ class PhoSynth final : public MbrolaBackend {
   void render(bool final);
   void renderPhoneme(const Phoneme& p, const std::string& next, bool lastOfText);
   void renderHalf(const VoiceDiphone* d, std::size_t from, std::size_t to, std::int64_t t0,
-                  std::int64_t t1, float gain0, float gain1);
+                  std::int64_t t1, float gain0, float gain1, std::int64_t shift);
   double pitchAt(double t) const;
   bool pitchKnownUntil(std::int64_t t) const;
   void release(std::int64_t upTo);
@@ -115,6 +115,10 @@ class PhoSynth final : public MbrolaBackend {
   std::deque<PitchPoint> points_;
   std::int64_t rendered_ = 0;  // the end of the last rendered phoneme
   double nextMark_ = 0;        // where the next output pitch mark falls
+  // How far the grains of the last right-hand diphone are taken from its
+  // marks, so that its periods line up with those before it; the next
+  // phoneme's left half is the same diphone and keeps the shift.
+  std::int64_t shift_ = 0;
 
   // Overlap-add sums from accBase_ on; samples before released_ are final.
   std::vector<float> acc_;

@@ -235,7 +235,11 @@ TEST(PhoSynth, FollowsTheDurationsAndPitchOfFiftySentences) {
       ++joins;
       const double db = std::abs(20 * std::log10((before + 1) / (after + 1)));
       worstJoin = std::max(worstJoin, db);
-      if (db > kJoinStepDb) ++jumps;
+      if (db > kJoinStepDb) {
+        ++jumps;
+        std::printf("%s: %.1f dB step inside \"%s\" at sample %lld\n", sentence, db, name.c_str(),
+                    static_cast<long long>(join));
+      }
     }
   }
   std::printf(

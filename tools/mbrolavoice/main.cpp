@@ -159,18 +159,34 @@ std::vector<PitchMark> pitchMarks(const std::vector<std::int16_t>& x, int nomina
       i += kUnvoicedStep;
       continue;
     }
-    // The peak of the first period of a voiced stretch, then the peak
-    // within an eighth of a period of where the next one is due: the voice
-    // was recorded on a level pitch, and a looser search picks other peaks
-    // as the sound fades, which is then heard as roughness.
+    // The peak of the first period of a voiced stretch; after it, the place
+    // within an eighth of a period of where the next one is due whose period
+    // looks most like the one before. Taking the largest peak there instead
+    // jumps between two peaks of nearly equal height (nasal vowels), and the
+    // grains then alternate in shape, which is heard as a voice an octave
+    // lower and rough.
     const bool first = marks.empty() || !marks.back().voiced;
     const auto period = static_cast<std::size_t>(f.period);
-    const std::size_t from = first ? i : marks.back().position + period * 7 / 8;
-    const std::size_t to = std::min(x.size(), first ? i + period : from + period / 4 + 1);
-    if (from >= to) break;
-    std::size_t peak = from;
-    for (std::size_t k = from; k < to; ++k) {
-      if (x[k] > x[peak]) peak = k;
+    std::size_t peak = i;
+    if (first) {
+      const std::size_t to = std::min(x.size(), i + period);
+      for (std::size_t k = i; k < to; ++k) {
+        if (x[k] > x[peak]) peak = k;
+      }
+    } else {
+      const std::size_t previous = marks.back().position;
+      const std::size_t at = previous > period / 2 ? previous - period / 2 : 0;
+      const int low = static_cast<int>(period * 7 / 8), high = static_cast<int>(period * 9 / 8);
+      if (previous + static_cast<std::size_t>(low) >= x.size()) break;
+      double best = -2;
+      for (int lag = low; lag <= high; ++lag) {
+        if (previous + static_cast<std::size_t>(lag) >= x.size()) break;
+        const double r = correlation(x, at, period, lag);
+        if (r > best) {
+          best = r;
+          peak = previous + static_cast<std::size_t>(lag);
+        }
+      }
     }
     if (peak >= x.size()) break;
     if (!marks.empty() && peak <= marks.back().position) peak = marks.back().position + 1;
