@@ -3,6 +3,7 @@
 #include <SDL.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 #include <string>
 
@@ -73,6 +74,7 @@ WaveResult SdlWaveOut::open(const PcmFormat& format, MessagePump& notify) {
     queue_.clear();
     handed_.clear();
     offset_ = 0;
+    soundLogged_ = false;
   }
   notify_ = &notify;
   // No changes allowed: SDL converts to whatever the hardware wants, and the
@@ -92,8 +94,8 @@ WaveResult SdlWaveOut::open(const PcmFormat& format, MessagePump& notify) {
   // Names the format the device plays, for whoever measures what reaches it.
   logInfo("sdl", "wave output open: " + std::to_string(have.freq) + " Hz, " +
                      std::to_string(obtained_.bitsPerSample) + " bits, " +
-                     std::to_string(have.channels) + " channel(s), " + std::to_string(have.samples) +
-                     " frames a buffer");
+                     std::to_string(have.channels) + " channel(s), " +
+                     std::to_string(have.samples) + " frames a buffer");
   SDL_PauseAudioDevice(device_, 0);
   return WaveResult::ok;
 }
@@ -186,6 +188,14 @@ void SdlWaveOut::fill(std::uint8_t* stream, std::size_t length) {
     }
   }
   if (filled < length) std::memset(stream + filled, silence_, length - filled);
+  if (filled > 0 && !soundLogged_) {
+    // On the steady clock (CLOCK_MONOTONIC), so that whoever started the
+    // program can tell how long its first sound took to reach the device.
+    soundLogged_ = true;
+    const auto ms = std::chrono::duration<double, std::milli>(
+        std::chrono::steady_clock::now().time_since_epoch());
+    logInfo("sdl", "first sound to the device at " + std::to_string(ms.count()) + " ms");
+  }
   if (observer_) observer_(filled);
 }
 

@@ -67,6 +67,7 @@ class SdlWaveOut final : public WaveOutDevice {
   std::deque<WaveBlock*> queue_;    // written, not yet fully handed to SDL
   std::size_t offset_ = 0;          // bytes of queue_.front() already handed
   std::vector<WaveBlock*> handed_;  // fully handed in the previous buffer
+  bool soundLogged_ = false;        // the first sound since open was logged
 };
 
 }  // namespace lamina::platform
