@@ -5,6 +5,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ./scripts/install-deps.sh
+echo "   installing took ${SECONDS}s"
 
 jobs=$(nproc)
 export LSAN_OPTIONS="suppressions=$PWD/scripts/lsan-suppressions.txt${LSAN_OPTIONS:+:$LSAN_OPTIONS}"
@@ -23,15 +24,19 @@ count() {
   failed=$((failed + bad))
 }
 
+section=$SECONDS
 echo "== include boundaries"
 ./scripts/check-layers.sh && passed=$((passed + 1)) || { status=1; failed=$((failed + 1)); }
 
 echo "== normal build"
+section=$SECONDS
 ./scripts/build.sh build -DLAMINA_TESTS=ON -DLAMINA_BENCH=ON -DLAMINA_SANITIZE=OFF
 (cd build && ctest --output-on-failure -j "$jobs" | tee ctest.log; exit "${PIPESTATUS[0]}") || status=1
 count build/ctest.log
+echo "   normal build and tests took $((SECONDS - section))s"
 
 echo "== Debian package (from the normal build)"
+section=$SECONDS
 package_status=0
 ./tests/package/package_test.sh build || package_status=$?
 case $package_status in
@@ -40,44 +45,71 @@ case $package_status in
   *) status=1; failed=$((failed + 1)) ;;
 esac
 
+echo "   package test took $((SECONDS - section))s"
 echo "== sanitizer build"
+section=$SECONDS
 ./scripts/build.sh build-asan -DCMAKE_BUILD_TYPE=Debug -DLAMINA_SANITIZE=ON -DLAMINA_TESTS=ON -DLAMINA_BENCH=OFF
 (cd build-asan && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
   ctest --output-on-failure -j "$jobs" | tee ctest.log; exit "${PIPESTATUS[0]}") || status=1
 count build-asan/ctest.log
+echo "   sanitizer build and tests took $((SECONDS - section))s"
 
 echo "== fuzzers"
+section=$SECONDS
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DLAMINA_FUZZ=ON -DLAMINA_TESTS=OFF -DLAMINA_BENCH=OFF >/dev/null
 cmake --build build-fuzz -j "$jobs" --target all_fuzzers
-for f in build-fuzz/fuzz/*/fuzz_*; do
-  [ -x "$f" ] || continue
+# fuzz_one PATH: one fuzzer for $fuzz_seconds; its log in build-fuzz/NAME.log
+# and its exit status in build-fuzz/NAME.status.
+fuzz_one() {
+  local f=$1 name corpus_dir seed_file s rc
   name=$(basename "$f")
   corpus_dir="build-fuzz/corpus/$name"
   mkdir -p "$corpus_dir"
-  seeds=()
+  local seeds=() extra=() environment=()
   seed_file="fuzz/seeds/$name.txt"
   if [ -f "$seed_file" ]; then
     while IFS= read -r s; do [ -n "$s" ] && [ -e "$s" ] && seeds+=("$s"); done <"$seed_file"
   fi
   # fuzz/seeds/NAME.args: extra libFuzzer options of one target (e.g. -max_len);
   # fuzz/seeds/NAME.env: environment settings of one target.
-  extra=()
   [ -f "fuzz/seeds/$name.args" ] && read -r -a extra <"fuzz/seeds/$name.args"
-  environment=()
   [ -f "fuzz/seeds/$name.env" ] && read -r -a environment <"fuzz/seeds/$name.env"
-  echo "-- $name for ${fuzz_seconds}s"
-  if ! env "${environment[@]}" "$f" -max_total_time="$fuzz_seconds" -rss_limit_mb=2048 -timeout=10 "${extra[@]}" \
-       -artifact_prefix="build-fuzz/$name-" "$corpus_dir" "${seeds[@]}" \
-       >"build-fuzz/$name.log" 2>&1; then
+  rc=0
+  env "${environment[@]}" "$f" -max_total_time="$fuzz_seconds" -rss_limit_mb=2048 -timeout=10 "${extra[@]}" \
+    -artifact_prefix="build-fuzz/$name-" "$corpus_dir" "${seeds[@]}" \
+    >"build-fuzz/$name.log" 2>&1 || rc=$?
+  echo "$rc" >"build-fuzz/$name.status"
+}
+
+# Each fuzzer is one process on one core: as many run at once as there are.
+fuzzers=()
+for f in build-fuzz/fuzz/*/fuzz_*; do
+  [ -x "$f" ] && fuzzers+=("$f")
+done
+running=0
+for f in "${fuzzers[@]}"; do
+  if [ "$running" -ge "$jobs" ]; then
+    wait -n || true
+    running=$((running - 1))
+  fi
+  echo "-- $(basename "$f") for ${fuzz_seconds}s"
+  fuzz_one "$f" &
+  running=$((running + 1))
+done
+wait || true
+for f in "${fuzzers[@]}"; do
+  name=$(basename "$f")
+  if [ "$(cat "build-fuzz/$name.status" 2>/dev/null)" != 0 ]; then
     echo "FUZZER FAILED: $name"; tail -n 40 "build-fuzz/$name.log"; status=1
     failed=$((failed + 1))
   else
     passed=$((passed + 1))
-    grep -E '^#[0-9]+.*DONE' "build-fuzz/$name.log" | tail -n 1 || true
+    echo "$name: $(grep -E '^#[0-9]+.*DONE' "build-fuzz/$name.log" | tail -n 1)"
   fi
 done
+echo "   fuzzers took $((SECONDS - section))s"
 
-echo "summary: $passed passed, $failed failed"
+echo "summary: $passed passed, $failed failed ($SECONDS s in all)"
 [ "$failed" -eq 0 ] || status=1
 exit $status
