@@ -27,7 +27,7 @@ int main(int argc, char** argv) {
   if (!options.logFile.empty()) lamina::platform::configureProcessLog(options.logFile);
   lamina::app::Program program(options);
   if (options.demo) {
-    lamina::app::runConsoleDemo(program.console(), options.keyLog);
+    lamina::app::runConsoleDemo(program.console(), program.player(), options.keyLog);
   } else {
     lamina::app::runConversion(program, options);
   }

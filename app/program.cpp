@@ -230,9 +230,9 @@ class OutsideEngines {
 // The speech front-end and the line editor, made when first asked for.
 class DemoEditor {
  public:
-  explicit DemoEditor(console::Console& c)
+  DemoEditor(console::Console& c, wave::WavePlayer& player)
       : console_(c),
-        player_(device_, c),
+        player_(player),
         keys_(c),
         startConsole_(c),
         database_(rules_, diphone::DataLocations::standard()),
@@ -256,8 +256,7 @@ class DemoEditor {
  private:
   console::Console& console_;
   std::error_code ec_;
-  platform::SdlWaveOut device_;
-  wave::WavePlayer player_;
+  wave::WavePlayer& player_;
   speech::ConsoleKeys keys_;
   DemoStartConsole startConsole_;
   diphone::LetterRules rules_;
@@ -321,7 +320,8 @@ void runConversion(Program& program, const Options& options, converter::ChooseFi
   c.closeConsole();
 }
 
-void runConsoleDemo(console::Console& c, const std::filesystem::path& keyLog) {
+void runConsoleDemo(console::Console& c, wave::WavePlayer& player,
+                    const std::filesystem::path& keyLog) {
   std::ofstream log;
   if (!keyLog.empty()) {
     log.open(keyLog, std::ios::app);
@@ -371,7 +371,7 @@ void runConsoleDemo(console::Console& c, const std::filesystem::path& keyLog) {
       const std::string line = c.readLine();
       c.writeLine(cp1252::fromUtf8("Você digitou: ") + line);
     } else if (key == 0 && second == 62) {
-      if (!editor) editor = std::make_unique<DemoEditor>(c);
+      if (!editor) editor = std::make_unique<DemoEditor>(c, player);
       c.write("Editor (Enter termina): ");
       std::string line;
       const int end = editor->edit(line);

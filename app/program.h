@@ -83,7 +83,8 @@ class Program {
 
 // The console demo: coloured text, scrolling, a line read with echo and the
 // codes of the keys pressed. Esc ends it.
-void runConsoleDemo(console::Console& console, const std::filesystem::path& keyLog);
+void runConsoleDemo(console::Console& console, wave::WavePlayer& player,
+                    const std::filesystem::path& keyLog);
 
 // The talking conversion: speech started, the files asked for, the
 // presentation converted, the end announced, speech stopped and the console
