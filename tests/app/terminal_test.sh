@@ -142,14 +142,24 @@ fi
 given_back "demo: SIGTERM"
 
 # ---- Ctrl+C is the terminal's Break: 255, and the terminal given back.
-# No --console: without a display, a terminal gets the console itself.
-start break --demo-console
+# No --console: without a display, a terminal gets the console itself. The
+# first screen, with its line of colours, is the console's in text and
+# colours.
+start break --demo-console --screen-dump "$work/break/dump"
 wait_until 60 shows "Esc: sair" || fail "break: no demo screen"
+sleep 0.5
+capture "$dir/first"
 tmx send-keys -t "$pane" C-c
 if wait_until 30 ended; then
   [ "$(cat "$dir/status")" = 255 ] && pass "break: Ctrl+C ends with 255" ||
     fail "break: exit status $(cat "$dir/status")"
   given_back "break: Ctrl+C"
+  if python3 "$here/terminal_screen.py" "$dir/first" "$dir/dump" 0f=231,16 >"$dir/compare"; then
+    pass "break: the first screen and its colour line match the console in text and colours"
+  else
+    fail "break: pane and console differ:"
+    cat "$dir/compare"
+  fi
 else
   fail "break: Ctrl+C did not end the program"
 fi
