@@ -30,22 +30,6 @@ bool isBlank(char c) {
   return c == ' ' || c == '\t' || c == '\r' || c == '\n';
 }
 
-// The voiced mark of `d` nearest to `position` within [from, to), or -1.
-std::int64_t voicedMarkNear(const VoiceDiphone& d, std::size_t from, std::size_t to,
-                            double position) {
-  std::int64_t best = -1;
-  double distance = 0;
-  for (const PitchMark& m : d.marks) {
-    if (!m.voiced || m.position < from || m.position >= to) continue;
-    const double gap = std::abs(static_cast<double>(m.position) - position);
-    if (best < 0 || gap < distance) {
-      best = m.position;
-      distance = gap;
-    }
-  }
-  return best;
-}
-
 bool toNumber(std::string_view token, double& out) {
   if (token.empty() || token.size() > 40) return false;
   const std::string text(token);
@@ -65,25 +49,16 @@ double clampCounted(double v, double low, double high, int& clamped) {
 // The shift, within half a period, that best lines up the period of `b`
 // around `bCentre` with the one of `a` around `aCentre`: two recordings put
 // their marks at different points of the period, and a join between them
-// would otherwise shorten or stretch one period.
+// would otherwise shorten or stretch one period. None when nothing is alike.
 std::int64_t alignPeriods(const std::vector<std::int16_t>& a, std::int64_t aCentre,
                           const std::vector<std::int16_t>& b, std::int64_t bCentre, int period) {
-  const auto at = [](const std::vector<std::int16_t>& x, std::int64_t i) {
-    return i < 0 || i >= static_cast<std::int64_t>(x.size())
-               ? 0.0
-               : double(x[static_cast<std::size_t>(i)]);
-  };
+  const auto length = static_cast<std::size_t>(period / 2 * 2 + 1);
+  const std::int64_t aFrom = aCentre - period / 2;
   std::int64_t best = 0;
-  double bestScore = -2;
+  double bestScore = similarity(a, aFrom, b, bCentre - period / 2, length);
   for (int shift = -period / 2; shift <= period / 2; ++shift) {
-    double xy = 0, xx = 0, yy = 0;
-    for (int j = -period / 2; j <= period / 2; ++j) {
-      const double u = at(a, aCentre + j), v = at(b, bCentre + shift + j);
-      xy += u * v;
-      xx += u * u;
-      yy += v * v;
-    }
-    const double score = xx > 0 && yy > 0 ? xy / std::sqrt(xx * yy) : -1;
+    if (shift == 0) continue;
+    const double score = similarity(a, aFrom, b, bCentre + shift - period / 2, length);
     if (score > bestScore) {
       bestScore = score;
       best = shift;
@@ -332,14 +307,18 @@ void PhoSynth::renderPhoneme(const Phoneme& p, const std::string& next, bool las
   const std::int64_t leftShift = left != nullptr ? shift_ : 0;
   std::int64_t rightShift = 0;
   if (left != nullptr && right != nullptr) {
-    const std::int64_t leftEnd = voicedMarkNear(*left, left->boundary, left->samples.size(),
-                                                static_cast<double>(left->samples.size()));
-    const std::int64_t rightStart = voicedMarkNear(*right, 0, right->boundary, 0);
-    if (leftEnd >= 0 && rightStart >= 0) {
+    // The left recording's last voiced mark in the phoneme, the right one's
+    // first.
+    const auto leftEnd = std::find_if(left->marks.rbegin(), left->marks.rend(),
+                                      [](const PitchMark& m) { return m.voiced; });
+    const auto rightStart = std::find_if(right->marks.begin(), right->marks.end(),
+                                         [](const PitchMark& m) { return m.voiced; });
+    if (leftEnd != left->marks.rend() && leftEnd->position >= left->boundary &&
+        rightStart != right->marks.end() && rightStart->position < right->boundary) {
       const int period =
           std::clamp(static_cast<int>(kMbrolaSampleRate / voice_.pitch), kMinHalf, kMaxHalf);
-      rightShift =
-          alignPeriods(left->samples, leftEnd + leftShift, right->samples, rightStart, period);
+      rightShift = alignPeriods(left->samples, leftEnd->position + leftShift, right->samples,
+                                rightStart->position, period);
     }
   }
   if (left != nullptr)

@@ -224,4 +224,21 @@ void PhoVoice::index() {
   phonemes_.erase(std::unique(phonemes_.begin(), phonemes_.end()), phonemes_.end());
 }
 
+double similarity(std::span<const std::int16_t> a, std::int64_t aFrom,
+                  std::span<const std::int16_t> b, std::int64_t bFrom, std::size_t length) {
+  const auto at = [](std::span<const std::int16_t> x, std::int64_t i) {
+    return i < 0 || i >= static_cast<std::int64_t>(x.size())
+               ? 0.0
+               : double(x[static_cast<std::size_t>(i)]);
+  };
+  double xy = 0, xx = 0, yy = 0;
+  for (std::int64_t i = 0; i < static_cast<std::int64_t>(length); ++i) {
+    const double u = at(a, aFrom + i), v = at(b, bFrom + i);
+    xy += u * v;
+    xx += u * u;
+    yy += v * v;
+  }
+  return xx > 0 && yy > 0 ? xy / std::sqrt(xx * yy) : 0;
+}
+
 }  // namespace lamina::mbrola_tts

@@ -73,4 +73,12 @@ class PhoVoice {
 // A valid phoneme name: 1 to 8 letters, digits or "_".
 bool isPhonemeName(std::string_view name);
 
+// How alike two stretches of `length` samples are, a[aFrom...] and
+// b[bFrom...]: their normalised correlation, -1..1, samples outside a
+// recording counting as silence (so a stretch that hangs over an edge
+// scores lower); 0 when either stretch is silent. Marks are placed and
+// joins lined up by it.
+double similarity(std::span<const std::int16_t> a, std::int64_t aFrom,
+                  std::span<const std::int16_t> b, std::int64_t bFrom, std::size_t length);
+
 }  // namespace lamina::mbrola_tts

@@ -103,14 +103,8 @@ std::vector<std::int16_t> resample(const std::vector<std::int16_t>& in, int from
 // Normalised autocorrelation of x around `at` for one lag.
 double correlation(const std::vector<std::int16_t>& x, std::size_t at, std::size_t length,
                    int lag) {
-  double xy = 0, xx = 0, yy = 0;
-  for (std::size_t i = at; i < at + length && i + static_cast<std::size_t>(lag) < x.size(); ++i) {
-    const double a = x[i], b = x[i + static_cast<std::size_t>(lag)];
-    xy += a * b;
-    xx += a * a;
-    yy += b * b;
-  }
-  return xx > 0 && yy > 0 ? xy / std::sqrt(xx * yy) : 0;
+  const auto from = static_cast<std::int64_t>(at);
+  return lamina::mbrola_tts::similarity(x, from, x, from + lag, length);
 }
 
 // Voicing and period of every 5 ms frame; the period is searched near the
