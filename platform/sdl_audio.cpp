@@ -188,9 +188,10 @@ void SdlWaveOut::fill(std::uint8_t* stream, std::size_t length) {
     }
   }
   if (filled < length) std::memset(stream + filled, silence_, length - filled);
-  if (filled > 0 && !soundLogged_) {
+  if (filled > 0 && !soundLogged_ && processLog().enabled(LogLevel::info)) {
     // On the steady clock (CLOCK_MONOTONIC), so that whoever started the
-    // program can tell how long its first sound took to reach the device.
+    // program can tell how long its first sound took to reach the device;
+    // nothing is built on the audio thread when nobody logs it.
     soundLogged_ = true;
     const auto ms = std::chrono::duration<double, std::milli>(
         std::chrono::steady_clock::now().time_since_epoch());
