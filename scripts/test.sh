@@ -7,6 +7,13 @@ cd "$(dirname "$0")/.."
 ./scripts/install-deps.sh
 echo "   installing took ${SECONDS}s"
 
+# stage TITLE starts a stage of the run; took NAME says how long it lasted.
+stage() {
+  echo "== $1"
+  started=$SECONDS
+}
+took() { echo "   $1 took $((SECONDS - started))s"; }
+
 jobs=$(nproc)
 export LSAN_OPTIONS="suppressions=$PWD/scripts/lsan-suppressions.txt${LSAN_OPTIONS:+:$LSAN_OPTIONS}"
 fuzz_seconds=${LAMINA_FUZZ_SECONDS:-20}
@@ -24,19 +31,16 @@ count() {
   failed=$((failed + bad))
 }
 
-section=$SECONDS
-echo "== include boundaries"
+stage "include boundaries"
 ./scripts/check-layers.sh && passed=$((passed + 1)) || { status=1; failed=$((failed + 1)); }
 
-echo "== normal build"
-section=$SECONDS
+stage "normal build"
 ./scripts/build.sh build -DLAMINA_TESTS=ON -DLAMINA_BENCH=ON -DLAMINA_SANITIZE=OFF
 (cd build && ctest --output-on-failure -j "$jobs" | tee ctest.log; exit "${PIPESTATUS[0]}") || status=1
 count build/ctest.log
-echo "   normal build and tests took $((SECONDS - section))s"
+took "normal build and tests"
 
-echo "== Debian package (from the normal build)"
-section=$SECONDS
+stage "Debian package (from the normal build)"
 package_status=0
 ./tests/package/package_test.sh build || package_status=$?
 case $package_status in
@@ -44,18 +48,16 @@ case $package_status in
   77) echo "package test skipped" ;;
   *) status=1; failed=$((failed + 1)) ;;
 esac
+took "package test"
 
-echo "   package test took $((SECONDS - section))s"
-echo "== sanitizer build"
-section=$SECONDS
+stage "sanitizer build"
 ./scripts/build.sh build-asan -DCMAKE_BUILD_TYPE=Debug -DLAMINA_SANITIZE=ON -DLAMINA_TESTS=ON -DLAMINA_BENCH=OFF
 (cd build-asan && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
   ctest --output-on-failure -j "$jobs" | tee ctest.log; exit "${PIPESTATUS[0]}") || status=1
 count build-asan/ctest.log
-echo "   sanitizer build and tests took $((SECONDS - section))s"
+took "sanitizer build and tests"
 
-echo "== fuzzers"
-section=$SECONDS
+stage "fuzzers"
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DLAMINA_FUZZ=ON -DLAMINA_TESTS=OFF -DLAMINA_BENCH=OFF >/dev/null
 cmake --build build-fuzz -j "$jobs" --target all_fuzzers
@@ -108,7 +110,7 @@ for f in "${fuzzers[@]}"; do
     echo "$name: $(grep -E '^#[0-9]+.*DONE' "build-fuzz/$name.log" | tail -n 1)"
   fi
 done
-echo "   fuzzers took $((SECONDS - section))s"
+took "fuzzers"
 
 echo "summary: $passed passed, $failed failed ($SECONDS s in all)"
 [ "$failed" -eq 0 ] || status=1
