@@ -65,16 +65,8 @@ double measurePitch(const std::vector<std::int16_t>& x, std::int64_t at) {
   const std::int64_t from = at - kWindow / 2 - kMaxLag / 2;
   if (from < 0 || from + kWindow + kMaxLag >= static_cast<std::int64_t>(x.size())) return 0;
   std::vector<double> r(kMaxLag + 2, 0);
-  for (int lag = kMinLag - 1; lag <= kMaxLag + 1; ++lag) {
-    double xy = 0, xx = 0, yy = 0;
-    for (std::int64_t i = from; i < from + kWindow; ++i) {
-      const double a = x[static_cast<std::size_t>(i)], b = x[static_cast<std::size_t>(i + lag)];
-      xy += a * b;
-      xx += a * a;
-      yy += b * b;
-    }
-    r[static_cast<std::size_t>(lag)] = xx > 0 && yy > 0 ? xy / std::sqrt(xx * yy) : 0;
-  }
+  for (int lag = kMinLag - 1; lag <= kMaxLag + 1; ++lag)
+    r[static_cast<std::size_t>(lag)] = similarity(x, from, x, from + lag, kWindow);
   int best = kMinLag;
   for (int lag = kMinLag; lag <= kMaxLag; ++lag) {
     if (r[static_cast<std::size_t>(lag)] > r[static_cast<std::size_t>(best)]) best = lag;
